@@ -1,0 +1,307 @@
+#include "channel_colors_dlg.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "about_dlg.h"
+#include "channel_edit_dlg.h"
+#include "framework/application.h"
+#include "framework/color_picker.h"
+#include "resource.h"
+
+namespace {
+
+const UINT kQuestion = MB_YESNO | MB_ICONQUESTION;
+
+// A string of the string table with one printf argument filled in.
+template <class Argument>
+std::string FormatResourceString(UINT id, Argument argument) {
+  const std::string format = win::LoadResourceString(id);
+  const int length = std::snprintf(nullptr, 0, format.c_str(), argument);
+  if (length < 0) return format;
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  std::snprintf(&text[0], text.size(), format.c_str(), argument);
+  text.resize(static_cast<std::size_t>(length));
+  return text;
+}
+
+}  // namespace
+
+CChannelColorsDlg::CChannelColorsDlg(chromatte::Registry& registry)
+    : Dialog(IDD_MAIN_DIALOG),
+      m_registry(registry),
+      m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+
+void CChannelColorsDlg::DoDataExchange(win::DataExchange& exchange) {
+  exchange.Control(IDC_POOL_LIST, m_poolList);
+  exchange.Control(IDC_ACCOUNT_COMBO, m_accountCombo);
+  exchange.Control(IDC_CHANNEL_LIST, m_channelList);
+}
+
+bool CChannelColorsDlg::OnCommand(int id, int code) {
+  static const win::CommandMapEntry<CChannelColorsDlg> kCommandMap[] = {
+      {IDC_CHANNEL_LIST, LBN_DBLCLK, &CChannelColorsDlg::OnChannelDblClk},
+      {IDC_ACCOUNT_COMBO, CBN_SELCHANGE, &CChannelColorsDlg::OnAccountSelChange},
+      {IDC_ABOUT, BN_CLICKED, &CChannelColorsDlg::OnAboutButton},
+      {IDC_POOL_LIST, LBN_DBLCLK, &CChannelColorsDlg::OnPoolDblClk},
+      {IDC_ADD, BN_CLICKED, &CChannelColorsDlg::OnAddToAccount},
+      {IDC_REMOVE, BN_CLICKED, &CChannelColorsDlg::OnRemoveFromAccount},
+      {IDC_POOL_LIST, LBN_SELCHANGE, &CChannelColorsDlg::OnPoolSelChange},
+      {IDC_EDIT, BN_CLICKED, &CChannelColorsDlg::OnEditChannel},
+      {IDC_CREATE, BN_CLICKED, &CChannelColorsDlg::OnCreateChannel},
+      {IDC_DELETE, BN_CLICKED, &CChannelColorsDlg::OnDeleteChannels},
+  };
+  return Dispatch(this, kCommandMap, id, code);
+}
+
+bool CChannelColorsDlg::OnMessage(UINT message, WPARAM wparam, LPARAM, LRESULT* result) {
+  switch (message) {
+    case WM_SYSCOMMAND:
+      return OnSysCommand(static_cast<UINT>(wparam));
+    case WM_PAINT:
+      return OnPaint();
+    case WM_QUERYDRAGICON:
+      *result = reinterpret_cast<LRESULT>(m_hIcon);
+      return true;
+    default:
+      return false;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Start-up
+
+bool CChannelColorsDlg::OnInitDialog() {
+  Dialog::OnInitDialog();
+
+  if (const HMENU menu = GetSystemMenu(handle(), FALSE)) {
+    const std::string about = win::LoadResourceString(IDS_ABOUTBOX);
+    if (!about.empty()) {
+      AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+      AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, about.c_str());
+    }
+  }
+  Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+  Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+  LoadAccounts();
+  for (int i = 0; i < m_accounts.count; ++i) m_accountCombo.AddString(m_accounts.names[i]);
+  m_accountCombo.SetCurSel(0);
+  LoadPool();
+  LoadAccountChannels(m_accounts.names[0]);
+  ShowChannels();
+  EnableItem(IDC_CREATE, !m_pool.IsFull());
+  return true;
+}
+
+void CChannelColorsDlg::LoadAccounts() {
+  if (!chromatte::LoadAccounts(m_registry, &m_accounts)) ExitWithError(IDS_GAME_KEY_UNREADABLE);
+  if (m_accounts.count == 0) ExitWithError(IDS_NO_ACCOUNT);
+}
+
+void CChannelColorsDlg::LoadPool() { chromatte::LoadPool(m_registry, m_accounts, &m_pool, *this); }
+
+void CChannelColorsDlg::OnPoolEntryAdded(int entry) { AppendPoolItem(entry); }
+
+void CChannelColorsDlg::OnAccountUnreadable(const std::string&) {
+  ShowError(win::LoadResourceString(IDS_POOL_ACCOUNT_UNREADABLE));
+}
+
+void CChannelColorsDlg::LoadAccountChannels(const std::string& account) {
+  if (!chromatte::LoadAccountChannels(m_registry, account, &m_channels))
+    ShowError(FormatResourceString(IDS_CHANNELS_UNREADABLE, account.c_str()));
+}
+
+void CChannelColorsDlg::ShowChannels() {
+  m_channelList.ResetContent();
+  for (int i = 0; i < m_channels.count; ++i) m_channelList.InsertColorItem(m_channels.names[i], m_channels.colors[i]);
+}
+
+void CChannelColorsDlg::AppendPoolItem(int entry) {
+  const int item = m_poolList.InsertColorItem(m_pool.names[entry], m_pool.colors[entry]);
+  if (item >= 0) m_poolEntryOfItem[item] = entry;
+}
+
+// ---------------------------------------------------------------------------
+// Saving and leaving
+
+void CChannelColorsDlg::OnOK() {
+  const int account = m_accountCombo.GetCurSel();
+  if (account < 0 || account >= m_accounts.count) return;
+  if (chromatte::SaveAccountChannels(m_registry, m_accounts.names[account], m_channels))
+    EnableItem(IDOK, false);
+  else
+    ShowError(win::LoadResourceString(IDS_CHANNELS_NOT_SAVED));
+}
+
+void CChannelColorsDlg::OnCancel() {
+  // Staying is the default answer: leaving without the pool loses its changes.
+  if (chromatte::SavePool(m_registry, m_pool) || Ask(IDS_POOL_NOT_SAVED, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2))
+    Dialog::OnCancel();
+}
+
+// ---------------------------------------------------------------------------
+// Account channel commands
+
+void CChannelColorsDlg::OnAccountSelChange() {
+  const int account = m_accountCombo.GetCurSel();
+  if (account < 0 || account >= m_accounts.count) return;
+  LoadAccountChannels(m_accounts.names[account]);
+  ShowChannels();
+  EnableItem(IDOK, false);
+}
+
+void CChannelColorsDlg::OnAddToAccount() {
+  bool added = false;
+  int left_out = 0;
+  for (int item = 0; item < m_pool.count; ++item) {
+    if (!m_poolList.IsSelected(item)) continue;
+    const int entry = m_poolEntryOfItem[item];
+    const std::string& name = m_pool.names[entry];
+    if (m_channels.FindByName(name) != m_channels.count) continue;
+    if (!m_channels.Append(name, m_pool.passwords[entry], m_pool.colors[entry])) {
+      ++left_out;
+      continue;
+    }
+    m_channelList.InsertColorItem(name, m_pool.colors[entry]);
+    added = true;
+  }
+  if (added) EnableItem(IDOK, true);
+  m_channelList.Redraw();
+  if (left_out > 0) ShowError(FormatResourceString(IDS_CHANNELS_LEFT_OUT, left_out));
+}
+
+void CChannelColorsDlg::OnRemoveFromAccount() {
+  const CColorListBox::Selection selected = m_channelList.SelectedItems(m_channels.count);
+  if (selected.any()) {
+    m_channelList.DeleteItems(selected);
+    m_channels.RemoveMarked(selected);
+    EnableItem(IDOK, true);
+  }
+  m_channelList.Redraw();
+}
+
+void CChannelColorsDlg::OnChannelDblClk() {
+  const int item = m_channelList.GetCurSel();
+  if (item >= 0 && item < m_channels.count && Recolor(m_channelList, item, &m_channels.colors[item]))
+    EnableItem(IDOK, true);
+  m_channelList.Redraw();
+}
+
+// ---------------------------------------------------------------------------
+// Pool commands
+
+void CChannelColorsDlg::OnPoolSelChange() {
+  EnableItem(IDC_EDIT, true);
+  EnableItem(IDC_DELETE, true);
+}
+
+void CChannelColorsDlg::OnCreateChannel() {
+  CChannelEditDlg edit;
+  if (edit.DoModal(handle()) == IDOK && !edit.m_name.empty()) {
+    const int existing = m_pool.FindByName(edit.m_name);
+    if (existing != m_pool.count) {
+      if (Ask(IDS_CHANNEL_EXISTS, kQuestion)) m_pool.passwords[existing] = edit.m_password;
+    } else if (m_pool.Append(edit.m_name, edit.m_password, NEW_CHANNEL_COLOR)) {
+      AppendPoolItem(m_pool.count - 1);
+      EnableItem(IDC_CREATE, !m_pool.IsFull());
+    }
+  }
+  m_poolList.Redraw();
+}
+
+void CChannelColorsDlg::OnEditChannel() {
+  const int item = m_poolList.GetCurSel();
+  if (item < 0 || item >= m_pool.count) return;
+  const int entry = m_poolEntryOfItem[item];
+  CChannelEditDlg edit;
+  edit.m_name = m_pool.names[entry];
+  edit.m_password = m_pool.passwords[entry];
+  if (edit.DoModal(handle()) == IDOK) {
+    m_pool.names[entry] = edit.m_name;
+    m_pool.passwords[entry] = edit.m_password;
+    // The edited channel's item moves to the end of the list.
+    m_poolList.DeleteString(item);
+    for (int later = item + 1; later < m_pool.count; ++later) m_poolEntryOfItem[later - 1] = m_poolEntryOfItem[later];
+    AppendPoolItem(entry);
+  }
+  m_poolList.Redraw();
+}
+
+void CChannelColorsDlg::OnDeleteChannels() {
+  if (m_poolList.GetSelCount() <= 0) return;
+  if (Ask(IDS_CONFIRM_DELETE, kQuestion)) {
+    const CColorListBox::Selection items = m_poolList.SelectedItems(m_pool.count);
+    CColorListBox::Selection entries;
+    for (int item = 0; item < m_pool.count; ++item)
+      if (items.test(item)) entries.set(m_poolEntryOfItem[item]);
+    // Each kept entry moves down by the number of removed entries before it.
+    int removed_before[chromatte::kMaxChannels];
+    for (int entry = 0, removed = 0; entry < m_pool.count; ++entry) {
+      removed_before[entry] = removed;
+      if (entries.test(entry)) ++removed;
+    }
+    int kept = 0;
+    for (int item = 0; item < m_pool.count; ++item) {
+      if (items.test(item)) continue;
+      const int entry = m_poolEntryOfItem[item];
+      m_poolEntryOfItem[kept++] = entry - removed_before[entry];
+    }
+    m_poolList.DeleteItems(items);
+    m_pool.RemoveMarked(entries);
+  }
+  if (m_pool.count == 0) EnableItem(IDC_DELETE, false);
+  EnableItem(IDC_CREATE, !m_pool.IsFull());
+  m_poolList.Redraw();
+}
+
+void CChannelColorsDlg::OnPoolDblClk() {
+  const int item = m_poolList.GetCurSel();
+  if (item >= 0 && item < m_pool.count && Recolor(m_poolList, item, &m_pool.colors[m_poolEntryOfItem[item]]))
+    EnableItem(IDOK, true);
+  m_poolList.Redraw();
+}
+
+bool CChannelColorsDlg::Recolor(CColorListBox& list, int item, chromatte::ColorRef* color) {
+  COLORREF chosen = 0;
+  if (!win::PickColor(handle(), *color, &chosen)) return false;
+  *color = chosen;
+  list.SetItemData(item, chosen);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Window
+
+void CChannelColorsDlg::OnAboutButton() { CAboutDlg().DoModal(handle()); }
+
+bool CChannelColorsDlg::OnSysCommand(UINT command) {
+  if ((command & 0xFFF0) != IDM_ABOUTBOX) return false;
+  OnAboutButton();
+  return true;
+}
+
+bool CChannelColorsDlg::OnPaint() {
+  if (!IsIconic(handle())) return false;
+  PAINTSTRUCT paint;
+  const HDC dc = BeginPaint(handle(), &paint);
+  Send(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  RECT client;
+  GetClientRect(handle(), &client);
+  const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+  const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+  if (m_hIcon) DrawIcon(dc, x, y, m_hIcon);
+  EndPaint(handle(), &paint);
+  return true;
+}
+
+[[noreturn]] void CChannelColorsDlg::ExitWithError(UINT text_id) {
+  ShowError(win::LoadResourceString(text_id));
+  std::exit(0);
+}
+
+void CChannelColorsDlg::ShowError(const std::string& text) { ShowMessage(text, MB_ICONERROR); }
+
+bool CChannelColorsDlg::Ask(UINT text_id, UINT style) {
+  return ShowMessage(win::LoadResourceString(text_id), style) == IDYES;
+}

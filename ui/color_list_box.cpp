@@ -1,0 +1,82 @@
+#include "color_list_box.h"
+
+int CColorListBox::InsertColorItem(const std::string& text, COLORREF color) {
+  const int index = InsertString(-1, text);
+  if (index >= 0) SetItemData(index, color);
+  return index;
+}
+
+bool CColorListBox::RemoveItemByText(const std::string& text) {
+  const int count = GetCount();
+  std::string item;
+  for (int i = 0; i < count; ++i) {
+    if (GetText(i, &item) && chromatte::EqualIgnoringAsciiCase(item, text)) {
+      DeleteString(i);
+      return true;
+    }
+  }
+  return false;
+}
+
+CColorListBox::Selection CColorListBox::SelectedItems(int count) const {
+  Selection selected;
+  for (int i = 0; i < count && i < chromatte::kMaxChannels; ++i)
+    if (IsSelected(i)) selected.set(i);
+  return selected;
+}
+
+void CColorListBox::DeleteItems(const Selection& items) {
+  for (int i = chromatte::kMaxChannels - 1; i >= 0; --i)
+    if (items.test(i)) DeleteString(i);
+}
+
+void CColorListBox::OnAttach() {
+  ResetContentOnce();
+  SetCurSel(0);
+}
+
+void CColorListBox::ResetContentOnce() {
+  if (m_contentReset) return;
+  ResetContent();
+  m_contentReset = true;
+}
+
+static void FillSolidRect(HDC dc, const RECT& rect, COLORREF color) {
+  SetBkColor(dc, color);
+  ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
+}
+
+bool CColorListBox::DrawItem(const DRAWITEMSTRUCT& item) {
+  const COLORREF window = GetSysColor(COLOR_WINDOW);
+  const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
+  const COLORREF window_text = GetSysColor(COLOR_WINDOWTEXT);
+  const HDC dc = item.hDC;
+  if (!dc) return true;
+
+  const RECT& bounds = item.rcItem;
+  const int quarter = (bounds.right - bounds.left) / 4;
+  const bool selected = (item.itemState & ODS_SELECTED) != 0;
+  const COLORREF fill = selected ? highlight : window;
+  SetTextColor(dc, selected ? ~window_text & 0x00FFFFFF : window_text);
+  FillSolidRect(dc, bounds, fill);
+  if (item.itemState & ODS_FOCUS) DrawFocusRect(dc, &bounds);
+
+  RECT swatch = bounds;
+  InflateRect(&swatch, -2, -2);
+  swatch.right = quarter;
+  if (item.itemID == static_cast<UINT>(-1)) return true;  // an empty list showing its focus
+
+  // One buffer for every paint: painting allocates nothing once it has grown.
+  static std::string text;
+  GetText(static_cast<int>(item.itemID), &text);
+  COLORREF swatch_color = static_cast<COLORREF>(GetItemData(static_cast<int>(item.itemID)));
+  if (item.itemState & ODS_DISABLED) {
+    swatch_color = GetSysColor(COLOR_INACTIVECAPTIONTEXT);
+    SetTextColor(dc, swatch_color);
+  }
+  SetBkMode(dc, TRANSPARENT);
+  TextOutA(dc, bounds.left + quarter + 2, bounds.top + 2, text.c_str(), static_cast<int>(text.size()));
+  FillSolidRect(dc, swatch, swatch_color);
+  FrameRect(dc, &swatch, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  return true;
+}

@@ -1,0 +1,37 @@
+// The application object, run from WinMain, and the message boxes and
+// strings that take their caption and text from it and its resources.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace win {
+
+class Application {
+ public:
+  // The title, string resource `title_id`, captions every message box.
+  explicit Application(UINT title_id);
+  virtual ~Application();
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
+
+  // Runs the program; its result is the process's exit code.
+  int Run();
+  static const std::string& Title();
+
+ protected:
+  // Runs the main window; the program ends when it returns.
+  virtual void InitInstance() = 0;
+
+ private:
+  std::string title_;
+};
+
+// A string of the program's string table; empty when there is none.
+std::string LoadResourceString(UINT id);
+
+// A message box captioned with the application's title.
+int ShowMessage(HWND owner, const std::string& text, UINT style);
+
+}  // namespace win

@@ -1,0 +1,37 @@
+// Thin wrappers over the list box messages.
+#pragma once
+
+#include <string>
+
+#include "window.h"
+
+namespace win {
+
+class ListBox : public Window {
+ public:
+  int GetCount() const { return static_cast<int>(Send(LB_GETCOUNT)); }
+  int GetCurSel() const { return static_cast<int>(Send(LB_GETCURSEL)); }
+  int SetCurSel(int index) const { return static_cast<int>(Send(LB_SETCURSEL, index)); }
+  int GetSelCount() const { return static_cast<int>(Send(LB_GETSELCOUNT)); }
+  bool IsSelected(int index) const { return Send(LB_GETSEL, index) > 0; }
+  int InsertString(int index, const std::string& text) const {
+    return static_cast<int>(Send(LB_INSERTSTRING, index, reinterpret_cast<LPARAM>(text.c_str())));
+  }
+  int DeleteString(int index) const { return static_cast<int>(Send(LB_DELETESTRING, index)); }
+  void ResetContent() const { Send(LB_RESETCONTENT); }
+  DWORD_PTR GetItemData(int index) const { return static_cast<DWORD_PTR>(Send(LB_GETITEMDATA, index)); }
+  int SetItemData(int index, DWORD_PTR data) const {
+    return static_cast<int>(Send(LB_SETITEMDATA, index, static_cast<LPARAM>(data)));
+  }
+  // Reads item `index`'s text into `text`, reusing its storage; false when there is no such item.
+  bool GetText(int index, std::string* text) const {
+    const LRESULT length = Send(LB_GETTEXTLEN, index);
+    if (length == LB_ERR) return false;
+    text->resize(static_cast<std::size_t>(length) + 1);
+    const LRESULT copied = Send(LB_GETTEXT, index, reinterpret_cast<LPARAM>(&(*text)[0]));
+    text->resize(copied == LB_ERR ? 0 : static_cast<std::size_t>(copied));
+    return copied != LB_ERR;
+  }
+};
+
+}  // namespace win

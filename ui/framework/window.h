@@ -1,0 +1,50 @@
+// A window handle with the few calls every control needs. Attached windows
+// carry a pointer back to their object, so a dialog can hand owner-draw
+// requests to the control object that paints them.
+#pragma once
+
+#include <windows.h>
+
+namespace win {
+
+class Window {
+ public:
+  Window() = default;
+  Window(const Window&) = delete;
+  Window& operator=(const Window&) = delete;
+  virtual ~Window() { Detach(); }
+
+  HWND handle() const { return hwnd_; }
+
+  void Attach(HWND hwnd) {
+    hwnd_ = hwnd;
+    SetPropA(hwnd_, kObjectProperty, this);
+    OnAttach();
+  }
+  void Detach() {
+    if (hwnd_ && IsWindow(hwnd_)) RemovePropA(hwnd_, kObjectProperty);
+    hwnd_ = nullptr;
+  }
+  // The object attached to a window, or null.
+  static Window* FromHandle(HWND hwnd) { return static_cast<Window*>(GetPropA(hwnd, kObjectProperty)); }
+
+  LRESULT Send(UINT message, WPARAM wparam = 0, LPARAM lparam = 0) const {
+    return SendMessageA(hwnd_, message, wparam, lparam);
+  }
+  void Enable(bool enabled) const { EnableWindow(hwnd_, enabled); }
+  // Erases and repaints the whole window before returning.
+  void Redraw() const { RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); }
+
+  // Paints one item of an owner-drawn control; false when the object does not.
+  virtual bool DrawItem(const DRAWITEMSTRUCT&) { return false; }
+
+ protected:
+  virtual void OnAttach() {}
+
+  HWND hwnd_ = nullptr;
+
+ private:
+  static constexpr const char* kObjectProperty = "Chromatte.Window";
+};
+
+}  // namespace win
