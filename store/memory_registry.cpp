@@ -11,7 +11,25 @@ constexpr std::uint32_t kKeySetValue = 0x0002;
 constexpr std::uint32_t kKeyEnumerateSubKeys = 0x0008;
 constexpr long kRegKeyDeleted = 1018;  // ERROR_KEY_DELETED
 
-char Fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+// Names are matched and ordered as Wine's registry does: the cp1252 byte is
+// taken as its Unicode character and lower-cased (so "_" sorts before "A",
+// "\xC9" and "\xE9" are one name, and the euro sign sorts after letters).
+char16_t Fold(char c) {
+  static const char16_t k80To9F[32] = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  const unsigned char byte = static_cast<unsigned char>(c);
+  const char16_t u = (byte >= 0x80 && byte < 0xA0) ? k80To9F[byte - 0x80] : byte;
+  if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7)) return u + 0x20;
+  switch (u) {
+    case 0x0160: return 0x0161;
+    case 0x0152: return 0x0153;
+    case 0x017D: return 0x017E;
+    case 0x0178: return 0x00FF;
+    default: return u;
+  }
+}
 
 bool EqualsFolded(const std::string& a, const std::string& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
@@ -32,9 +50,8 @@ std::vector<std::string> SplitPath(const std::string& path) {
 }  // namespace
 
 bool MemoryRegistry::CaseInsensitiveLess::operator()(const std::string& a, const std::string& b) const {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return static_cast<unsigned char>(Fold(x)) < static_cast<unsigned char>(Fold(y));
-  });
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [](char x, char y) { return Fold(x) < Fold(y); });
 }
 
 MemoryRegistry::Node* MemoryRegistry::Find(const std::string& path) {

@@ -1,6 +1,7 @@
 // An in-memory registry for tests: keys and values as advapi32 keeps them
-// (case-insensitive names, subkeys enumerated in name order, exact types and
-// byte sizes, per-handle access rights), with failures injected on demand.
+// (case-insensitive names, subkeys enumerated in Wine's name order, exact
+// types and byte sizes, per-handle access rights), with failures injected on
+// demand.
 #pragma once
 
 #include <cstdint>
