@@ -1,0 +1,135 @@
+// Helpers shared by the store tests: stored slots, table snapshots and a
+// registry wrapper that records which call is which.
+#pragma once
+
+#include <map>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "channel_store.h"
+#include "memory_registry.h"
+
+namespace chromatte {
+namespace test {
+
+struct Channel {
+  std::string name;
+  std::string password;
+  ColorRef color;
+  bool operator==(const Channel& o) const {
+    return name == o.name && password == o.password && color == o.color;
+  }
+};
+
+inline void PrintTo(const Channel& c, std::ostream* os) {
+  *os << '{' << c.name << ", " << c.password << ", 0x" << std::hex << c.color << std::dec << '}';
+}
+
+inline std::string Slot(int n, const char* suffix = "") { return "Channel" + std::to_string(n) + suffix; }
+
+inline void PutSlot(MemoryRegistry& registry, const std::string& key, int n, const Channel& channel) {
+  registry.PutString(key, Slot(n), channel.name);
+  registry.PutString(key, Slot(n, "pwd"), channel.password);
+  registry.PutDword(key, Slot(n, "color"), channel.color);
+}
+
+inline void PutList(MemoryRegistry& registry, const std::string& key, const std::vector<Channel>& list) {
+  for (std::size_t i = 0; i < list.size(); ++i) PutSlot(registry, key, static_cast<int>(i), list[i]);
+}
+
+// The list, less the one value of slot `n` named by `suffix` ("", "pwd" or "color").
+inline void PutListWithout(MemoryRegistry& registry, const std::string& key, const std::vector<Channel>& list,
+                           int n, const std::string& suffix) {
+  for (int i = 0; i < static_cast<int>(list.size()); ++i) {
+    if (i != n || suffix != "") registry.PutString(key, Slot(i), list[i].name);
+    if (i != n || suffix != "pwd") registry.PutString(key, Slot(i, "pwd"), list[i].password);
+    if (i != n || suffix != "color") registry.PutDword(key, Slot(i, "color"), list[i].color);
+  }
+}
+
+inline std::vector<Channel> Entries(const ChannelTable& table) {
+  std::vector<Channel> entries;
+  for (int i = 0; i < table.count; ++i) entries.push_back({table.names[i], table.passwords[i], table.colors[i]});
+  return entries;
+}
+
+inline void Fill(ChannelTable* table, const std::vector<Channel>& list) {
+  table->count = 0;
+  for (const Channel& c : list) table->Append(c.name, c.password, c.color);
+}
+
+// Every value of a key as name -> (type, bytes).
+using Snapshot = std::map<std::string, std::pair<std::uint32_t, std::string>>;
+
+inline Snapshot Values(const MemoryRegistry& registry, const std::string& key) {
+  Snapshot values;
+  for (const std::string& name : registry.ValueNames(key)) {
+    const MemoryRegistry::Value* value = registry.FindValue(key, name);
+    values[name] = {value->type, value->bytes};
+  }
+  return values;
+}
+
+// Remembers, for each call made through it, the operation, the key's path and
+// the value name, so a test can tell what failing call number n means.
+class CallLog : public Registry {
+ public:
+  struct Call {
+    RegOp op;
+    std::string path;
+    std::string value;
+  };
+
+  explicit CallLog(Registry& inner) : inner_(inner) {}
+  const std::vector<Call>& calls() const { return calls_; }
+
+  long OpenKeyForRead(const std::string& path, RegKey* key) override {
+    Log(RegOp::kOpen, path);
+    const long result = inner_.OpenKeyForRead(path, key);
+    if (result == kRegSuccess) paths_[*key] = path;
+    return result;
+  }
+  long EnumKey(RegKey key, std::uint32_t index, std::string* name) override {
+    Log(RegOp::kEnum, paths_[key]);
+    return inner_.EnumKey(key, index, name);
+  }
+  long QueryValue(RegKey key, const char* name, void* data, std::uint32_t* size) override {
+    Log(RegOp::kQuery, paths_[key], name);
+    return inner_.QueryValue(key, name, data, size);
+  }
+  long CreateKey(const std::string& path, std::uint32_t access, RegKey* key) override {
+    Log(RegOp::kCreate, path);
+    const long result = inner_.CreateKey(path, access, key);
+    if (result == kRegSuccess) paths_[*key] = path;
+    return result;
+  }
+  long DeleteValue(RegKey key, const char* name) override {
+    Log(RegOp::kDelete, paths_[key], name);
+    return inner_.DeleteValue(key, name);
+  }
+  long SetValue(RegKey key, const char* name, std::uint32_t type, const void* data,
+                std::uint32_t size) override {
+    Log(RegOp::kSet, paths_[key], name);
+    return inner_.SetValue(key, name, type, data, size);
+  }
+  long FlushKey(RegKey key) override {
+    Log(RegOp::kFlush, paths_[key]);
+    return inner_.FlushKey(key);
+  }
+  long CloseKey(RegKey key) override {
+    Log(RegOp::kClose, paths_[key]);
+    return inner_.CloseKey(key);
+  }
+
+ private:
+  void Log(RegOp op, const std::string& path, const char* value = "") { calls_.push_back({op, path, value}); }
+
+  Registry& inner_;
+  std::vector<Call> calls_;
+  std::map<RegKey, std::string> paths_;
+};
+
+}  // namespace test
+}  // namespace chromatte
