@@ -1,5 +1,7 @@
 #include "dialog.h"
 
+#include <algorithm>
+
 #include "application.h"
 
 namespace win {
@@ -18,6 +20,31 @@ void DataExchange::Text(int id, std::string& value) {
   value.resize(static_cast<std::size_t>(GetWindowTextLengthA(field)) + 1);
   value.resize(static_cast<std::size_t>(GetWindowTextA(field, &value[0], static_cast<int>(value.size()))));
 }
+
+namespace {
+
+// Centres a dialog over its owner, or over the screen's work area when it
+// has none to show, keeping it inside the work area.
+void CenterWindow(HWND hwnd) {
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoA(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &monitor);
+  const RECT& area = monitor.rcWork;
+  RECT around = area;
+  const HWND owner = GetWindow(hwnd, GW_OWNER);
+  if (owner && IsWindowVisible(owner) && !IsIconic(owner)) GetWindowRect(owner, &around);
+  RECT window;
+  GetWindowRect(hwnd, &window);
+  const int width = window.right - window.left;
+  const int height = window.bottom - window.top;
+  int x = (around.left + around.right - width) / 2;
+  int y = (around.top + around.bottom - height) / 2;
+  x = (std::max)(static_cast<int>(area.left), (std::min)(x, static_cast<int>(area.right) - width));
+  y = (std::max)(static_cast<int>(area.top), (std::min)(y, static_cast<int>(area.bottom) - height));
+  SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
 
 INT_PTR Dialog::DoModal(HWND owner) {
   return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(template_id_), owner, DialogProc,
@@ -65,7 +92,14 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT message, WPARAM wparam, LPAR
   if (message == WM_INITDIALOG) {
     auto* dialog = reinterpret_cast<Dialog*>(lparam);
     dialog->Attach(hwnd);
-    return dialog->OnInitDialog();
+    RECT before;
+    GetWindowRect(hwnd, &before);
+    const bool set_focus = dialog->OnInitDialog();
+    // The templates stand at (0, 0): a dialog that did not place itself is centred.
+    RECT after;
+    GetWindowRect(hwnd, &after);
+    if (EqualRect(&before, &after)) CenterWindow(hwnd);
+    return set_focus;
   }
   auto* dialog = static_cast<Dialog*>(FromHandle(hwnd));
   if (!dialog) return FALSE;
