@@ -1,0 +1,81 @@
+// Drives real dialogs from inside their own modal loops: the main window
+// under test, and the message boxes and dialogs that it opens in turn.
+#pragma once
+
+#include <windows.h>
+
+#include <deque>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace win { class Dialog; }
+
+namespace uitest {
+
+// Runs `dialog` modally (owned by `owner`) and calls `script` with its window
+// once the modal loop runs. A dialog that the script leaves open is ended
+// with -1 so that a failing test does not hang. Returns DoModal's result.
+INT_PTR RunModal(win::Dialog& dialog, HWND owner, const std::function<void(HWND)>& script);
+
+// Answers, in order, the modal dialogs (message boxes, the colour picker,
+// the name/password dialog, the About box) that the code under test opens
+// while this object lives on the thread. Each answer is called from inside
+// that dialog's modal loop once it is showing, and must end it. A dialog
+// with no answer left is a test failure and is cancelled.
+class ModalAnswers {
+ public:
+  using Answer = std::function<void(HWND dialog)>;
+
+  ModalAnswers();
+  ~ModalAnswers();
+  ModalAnswers(const ModalAnswers&) = delete;
+  ModalAnswers& operator=(const ModalAnswers&) = delete;
+
+  void Expect(Answer answer);
+  // The number of answers not used yet.
+  int pending() const { return static_cast<int>(answers_.size()); }
+
+ private:
+  static LRESULT CALLBACK CbtProc(int code, WPARAM wparam, LPARAM lparam);
+  static void CALLBACK AnswerNow(HWND dialog, UINT, UINT_PTR timer, DWORD);
+
+  HHOOK hook_ = nullptr;
+  std::deque<Answer> answers_;
+  std::set<HWND> created_;
+  std::set<HWND> answered_;
+};
+
+// Answers for the dialogs Chromatte opens.
+// A message box: checks its text and style icon, then presses `button`.
+ModalAnswers::Answer AnswerMessage(const std::string& expected_text, int button);
+// The colour picker: records the colour it starts from, then picks `color`
+// (or cancels when `color` is CLR_INVALID).
+ModalAnswers::Answer AnswerColor(COLORREF color, COLORREF* initial = nullptr);
+// The name/password dialog: records the fields it opens with, types `name`
+// and `password`, then presses OK (IDOK) or Cancel (IDCANCEL).
+ModalAnswers::Answer AnswerChannelEdit(const std::string& name, const std::string& password, int button,
+                                       std::string* initial_name = nullptr,
+                                       std::string* initial_password = nullptr);
+
+// What a user does and sees.
+std::string WindowText(HWND window);
+// The text of a message box.
+std::string MessageText(HWND box);
+// Presses a push button as a mouse click does (nothing when it is disabled).
+void ClickButton(HWND dialog, int id);
+// Clicks a list box item, with MK_CONTROL or MK_SHIFT in `keys` to extend
+// the selection; the list notifies its parent as for a real click.
+void ClickItem(HWND list, int index, WPARAM keys = 0);
+void DoubleClickItem(HWND list, int index);
+// Picks item `index` of a drop-down list as the user does, with CBN_SELCHANGE.
+void SelectComboItem(HWND combo, int index);
+
+std::vector<std::string> ListTexts(HWND list);
+std::vector<COLORREF> ListColors(HWND list);
+std::vector<int> ListSelection(HWND list);
+std::vector<std::string> ComboTexts(HWND combo);
+bool IsItemEnabled(HWND dialog, int id);
+
+}  // namespace uitest
