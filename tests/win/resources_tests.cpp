@@ -175,18 +175,15 @@ TEST(Resources, AboutBoxShowsTheLogo) {
   EXPECT_TRUE(info->biClrUsed == 0 || info->biClrUsed == 256);
 }
 
-TEST(Resources, IconHasEachStandardSize) {
+TEST(Resources, IconHasAnImageForEachStandardSize) {
+  HRSRC group = FindResourceW(nullptr, MAKEINTRESOURCEW(IDR_MAINFRAME), reinterpret_cast<LPCWSTR>(RT_GROUP_ICON));
+  ASSERT_NE(nullptr, group);
+  auto directory = static_cast<BYTE*>(LockResource(LoadResource(nullptr, group)));
   for (int size : {16, 32, 48}) {
-    HICON icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME),
-                                               IMAGE_ICON, size, size, 0));
-    ASSERT_NE(nullptr, icon) << size;
-    HRSRC group = FindResourceW(nullptr, MAKEINTRESOURCEW(IDR_MAINFRAME), reinterpret_cast<LPCWSTR>(RT_GROUP_ICON));
-    int best = LookupIconIdFromDirectoryEx(static_cast<BYTE*>(LockResource(LoadResource(nullptr, group))), TRUE,
-                                           size, size, 0);
+    int best = LookupIconIdFromDirectoryEx(directory, TRUE, size, size, 0);
     HRSRC image = FindResourceW(nullptr, MAKEINTRESOURCEW(best), reinterpret_cast<LPCWSTR>(RT_ICON));
-    auto header = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(nullptr, image)));
-    EXPECT_EQ(size, header->biWidth) << "no image drawn for " << size << " pixels";
-    DestroyIcon(icon);
+    ASSERT_NE(nullptr, image) << size;
+    EXPECT_EQ(size, static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(nullptr, image)))->biWidth);
   }
 }
 
@@ -197,9 +194,6 @@ TEST(Resources, MessagesKeepTheirAccentsLineBreaksAndFormats) {
                L"Aucun channel trouv\u00E9 dans \"%s\".", wide);
   LoadStringW(nullptr, IDS_CONFIRM_DELETE, wide, 256);
   EXPECT_STREQ(L"Etes vous sure de vouloir effacer le(s) channel(s) s\u00E9l\u00E9ctionn\u00E9(s) ?", wide);
-  LoadStringW(nullptr, IDS_POOL_NOT_SAVED, wide, 256);
-  EXPECT_STREQ(L"Le pool n'a pas pu \u00EAtre enregistr\u00E9 dans la base de registre.\n"
-               L"Quitter sans l'enregistrer ?", wide);
 
   // The program reads its messages as ANSI and formats them with sprintf.
   if (GetACP() != 1252) GTEST_SKIP() << "ANSI code page " << GetACP();
