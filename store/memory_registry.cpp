@@ -14,22 +14,25 @@ constexpr long kRegKeyDeleted = 1018;  // ERROR_KEY_DELETED
 // Names are matched and ordered as Wine's registry does: the cp1252 byte is
 // taken as its Unicode character and lower-cased (so "_" sorts before "A",
 // "\xC9" and "\xE9" are one name, and the euro sign sorts after letters).
-char16_t Fold(char c) {
-  static const char16_t k80To9F[32] = {
-      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-  const unsigned char byte = static_cast<unsigned char>(c);
-  const char16_t u = (byte >= 0x80 && byte < 0xA0) ? k80To9F[byte - 0x80] : byte;
-  if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7)) return u + 0x20;
-  switch (u) {
-    case 0x0160: return 0x0161;
-    case 0x0152: return 0x0153;
-    case 0x017D: return 0x017E;
-    case 0x0178: return 0x00FF;
-    default: return u;
+struct FoldTable {
+  char16_t folded[256];
+  FoldTable() {
+    static const char16_t k80To9F[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    for (int byte = 0; byte < 256; ++byte) {
+      char16_t u = (byte >= 0x80 && byte < 0xA0) ? k80To9F[byte - 0x80] : static_cast<char16_t>(byte);
+      if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7)) u += 0x20;
+      if (u == 0x0160 || u == 0x0152 || u == 0x017D) u += 1;  // Š Œ Ž
+      if (u == 0x0178) u = 0x00FF;                              // Ÿ
+      folded[byte] = u;
+    }
   }
-}
+};
+const FoldTable kFold;
+
+char16_t Fold(char c) { return kFold.folded[static_cast<unsigned char>(c)]; }
 
 bool EqualsFolded(const std::string& a, const std::string& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
@@ -50,20 +53,33 @@ std::vector<std::string> SplitPath(const std::string& path) {
 }  // namespace
 
 bool MemoryRegistry::CaseInsensitiveLess::operator()(const std::string& a, const std::string& b) const {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                      [](char x, char y) { return Fold(x) < Fold(y); });
+  const std::size_t common = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    const char16_t x = kFold.folded[static_cast<unsigned char>(a[i])];
+    const char16_t y = kFold.folded[static_cast<unsigned char>(b[i])];
+    if (x != y) return x < y;
+  }
+  return a.size() < b.size();
 }
 
 MemoryRegistry::Node* MemoryRegistry::Find(const std::string& path) {
   return const_cast<Node*>(static_cast<const MemoryRegistry*>(this)->Find(path));
 }
 
+// Called for every operation on a handle, so it walks the path in place
+// rather than splitting it.
 const MemoryRegistry::Node* MemoryRegistry::Find(const std::string& path) const {
   const Node* node = &root_;
-  for (const std::string& part : SplitPath(path)) {
-    const auto child = node->children.find(part);
-    if (child == node->children.end()) return nullptr;
-    node = &child->second;
+  std::string part;
+  for (std::string::size_type start = 0; start <= path.size();) {
+    const std::string::size_type end = std::min(path.find('\\', start), path.size());
+    if (end > start) {
+      part.assign(path, start, end - start);
+      const auto child = node->children.find(part);
+      if (child == node->children.end()) return nullptr;
+      node = &child->second;
+    }
+    start = end + 1;
   }
   return node;
 }
