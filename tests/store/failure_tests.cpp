@@ -1,0 +1,200 @@
+// Every registry call of a load or a save is made to fail in turn: nothing
+// may crash or leak a handle, the failure must be reported, and nothing
+// beyond what the failing call itself touches may be lost.
+#include <algorithm>
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+
+#include "registry_fixtures.h"
+
+namespace chromatte {
+namespace test {
+namespace {
+
+const std::string kAccount = "Joueur";
+
+int SlotOf(const CallLog::Call& call) { return std::atoi(call.value.c_str() + 7); }  // after "Channel"
+
+// The key holds an older, longer list and a value of its own.
+void SetUpSavedKey(MemoryRegistry& registry) {
+  const std::string key = ChannelKeyPath(kAccount);
+  PutList(registry, key, {{"old0", "", 7}, {"old1", "x", 8}, {"old2", "y", 9}, {"old3", "z", 10}});
+  registry.PutString(key, "Version", "1");
+}
+
+TEST(InjectedFailures, SaveLosesOnlyWhatTheFailingCallTouches) {
+  const std::string key = ChannelKeyPath(kAccount);
+  ChannelTable table;
+  Fill(&table, {{"n0", "p0", 1}, {"", "", 2}});
+  MemoryRegistry clean;
+  SetUpSavedKey(clean);
+  const Snapshot before = Values(clean, key);
+  CallLog log(clean);
+  ASSERT_TRUE(SaveAccountChannels(log, kAccount, table));
+  const Snapshot after = Values(clean, key);
+
+  for (std::size_t n = 0; n < log.calls().size(); ++n) {
+    const CallLog::Call& call = log.calls()[n];
+    SCOPED_TRACE("failing call " + std::to_string(n) + " on " + call.value);
+    MemoryRegistry registry;
+    SetUpSavedKey(registry);
+    registry.FailCallNumber(n);
+    const bool saved = SaveAccountChannels(registry, kAccount, table);
+
+    Snapshot expected = after;
+    if (call.op == RegOp::kCreate) expected = before;
+    if (call.op == RegOp::kSet) expected.erase(call.value);  // it was deleted just before
+    if (call.op == RegOp::kDelete && !after.count(call.value) && before.count(call.value))
+      expected[call.value] = before.at(call.value);
+    ASSERT_EQ(call.op == RegOp::kClose, saved) << "a failed close alone goes unreported";
+    ASSERT_EQ(expected, Values(registry, key));
+    ASSERT_EQ(0, registry.OpenHandleCount());
+  }
+}
+
+// The pool goes through the same writer; this checks its key and its result.
+TEST(InjectedFailures, PoolSaveReportsEachKindOfFailure) {
+  ChannelTable pool;
+  Fill(&pool, {{"n0", "p0", 1}, {"n1", "", 2}});
+  {
+    MemoryRegistry registry;  // first run: a failed create makes no key
+    registry.FailOn(RegOp::kCreate);
+    EXPECT_FALSE(SavePool(registry, pool));
+    EXPECT_FALSE(registry.HasKey("Software\\Brisquel"));
+  }
+  for (RegOp op : {RegOp::kDelete, RegOp::kSet, RegOp::kFlush}) {
+    MemoryRegistry registry;
+    registry.FailOn(op, kOwnKeyPath, op == RegOp::kFlush ? "" : "Channel1color");
+    EXPECT_FALSE(SavePool(registry, pool));
+    EXPECT_EQ(op == RegOp::kSet ? 5u : 6u, registry.ValueNames(kOwnKeyPath).size());
+    EXPECT_EQ(0, registry.OpenHandleCount());
+  }
+  // A value that is not there is the normal case for a deletion.
+  MemoryRegistry registry;
+  registry.FailOn(RegOp::kDelete, "", "", kRegFileNotFound);
+  EXPECT_TRUE(SavePool(registry, pool));
+}
+
+TEST(InjectedFailures, LoadAccountsReportsWhatItCouldRead) {
+  MemoryRegistry clean;
+  for (const char* name : {"a", "b", "c"}) clean.AddKey(std::string(kGameKeyPath) + "\\" + name);
+  const MemoryRegistry pristine = clean;  // copied before any call is counted
+  CallLog log(clean);
+  AccountList accounts;
+  ASSERT_TRUE(LoadAccounts(log, &accounts));
+
+  int enums = 0;
+  for (std::size_t n = 0; n < log.calls().size(); ++n) {
+    SCOPED_TRACE("failing call " + std::to_string(n));
+    const RegOp op = log.calls()[n].op;
+    MemoryRegistry registry = pristine;
+    registry.FailCallNumber(n);
+    const bool loaded = LoadAccounts(registry, &accounts);
+    EXPECT_EQ(op != RegOp::kOpen, loaded);
+    EXPECT_EQ(op == RegOp::kOpen ? 0 : op == RegOp::kEnum ? enums : 3, accounts.count);
+    EXPECT_EQ(0, registry.OpenHandleCount());
+    if (op == RegOp::kEnum) ++enums;
+  }
+}
+
+TEST(InjectedFailures, LoadAccountChannelsKeepsTheSlotsBeforeTheFailure) {
+  const std::vector<Channel> list = {{"c0", "p0", 1}, {"c1", "", 2}, {"c2", "p2", 3}};
+  MemoryRegistry clean;
+  PutList(clean, ChannelKeyPath(kAccount), list);
+  const MemoryRegistry pristine = clean;
+  CallLog log(clean);
+  ChannelTable table;
+  ASSERT_TRUE(LoadAccountChannels(log, kAccount, &table));
+
+  for (std::size_t n = 0; n < log.calls().size(); ++n) {
+    const CallLog::Call& call = log.calls()[n];
+    SCOPED_TRACE("failing call " + std::to_string(n) + " on " + call.value);
+    MemoryRegistry registry = pristine;
+    registry.FailCallNumber(n);
+    EXPECT_EQ(call.op != RegOp::kOpen, LoadAccountChannels(registry, kAccount, &table));
+    std::size_t kept = list.size();
+    if (call.op == RegOp::kOpen) kept = 0;
+    if (call.op == RegOp::kQuery) kept = SlotOf(call);
+    EXPECT_EQ(std::vector<Channel>(list.begin(), list.begin() + kept), Entries(table));
+    EXPECT_EQ(0, registry.OpenHandleCount());
+  }
+}
+
+struct Tally : PoolLoadObserver {
+  void OnPoolEntryAdded(int index) override {
+    EXPECT_EQ(static_cast<int>(calls_at_add.size()), index);
+    calls_at_add.push_back(log ? log->calls().size() : 0);
+  }
+  void OnAccountUnreadable(const std::string& account) override { unreadable.push_back(account); }
+
+  const CallLog* log = nullptr;
+  std::vector<std::size_t> calls_at_add;  // calls made before each entry was added
+  std::vector<std::string> unreadable;
+};
+
+TEST(InjectedFailures, LoadPoolLosesOnlyTheSourceOfTheFailingCall) {
+  const std::map<std::string, std::vector<Channel>> sources = {
+      {kOwnKeyPath, {{"o0", "", 1}, {"shared", "own", 2}}},
+      {ChannelKeyPath("A"), {{"a0", "pa", 3}, {"shared", "acc", 4}, {"a1", "", 5}}},
+      {ChannelKeyPath("B"), {{"a0", "pb", 6}, {"b0", "", 7}}},
+  };
+  MemoryRegistry clean;
+  std::vector<Channel> stored;
+  for (const auto& source : sources) {
+    PutList(clean, source.first, source.second);
+    stored.insert(stored.end(), source.second.begin(), source.second.end());
+  }
+  AccountList accounts;
+  accounts.names[0] = "A";
+  accounts.names[1] = "B";
+  accounts.count = 2;
+  const MemoryRegistry pristine = clean;
+  CallLog log(clean);
+  Tally clean_tally;
+  clean_tally.log = &log;
+  ChannelTable clean_pool;
+  LoadPool(log, accounts, &clean_pool, clean_tally);
+  ASSERT_TRUE(clean_tally.unreadable.empty());
+  const std::vector<Channel> clean_entries = Entries(clean_pool);
+
+  for (std::size_t n = 0; n < log.calls().size(); ++n) {
+    const CallLog::Call& call = log.calls()[n];
+    SCOPED_TRACE("failing call " + std::to_string(n) + " on " + call.path + " " + call.value);
+    MemoryRegistry registry = pristine;
+    registry.FailCallNumber(n);
+    ChannelTable pool;
+    Tally tally;
+    LoadPool(registry, accounts, &pool, tally);
+    EXPECT_EQ(0, registry.OpenHandleCount());
+    EXPECT_EQ(pool.count, static_cast<int>(tally.calls_at_add.size()));
+
+    // Reported exactly when an account's key could not be opened.
+    std::vector<std::string> unreadable;
+    for (const char* account : {"A", "B"})
+      if (call.op == RegOp::kOpen && call.path == ChannelKeyPath(account)) unreadable.push_back(account);
+    EXPECT_EQ(unreadable, tally.unreadable);
+
+    const std::vector<Channel> entries = Entries(pool);
+    if (call.op == RegOp::kClose) {
+      EXPECT_EQ(clean_entries, entries) << "a failed close loses nothing";
+    }
+    // What was added before the failing call stays as it was.
+    std::size_t before = 0;
+    while (before < clean_tally.calls_at_add.size() && clean_tally.calls_at_add[before] <= n) ++before;
+    ASSERT_GE(entries.size(), before);
+    EXPECT_EQ(std::vector<Channel>(clean_entries.begin(), clean_entries.begin() + before),
+              std::vector<Channel>(entries.begin(), entries.begin() + before));
+    // Every entry is a stored channel, and every other source is merged.
+    for (const Channel& entry : entries)
+      EXPECT_NE(stored.end(), std::find(stored.begin(), stored.end(), entry)) << entry.name;
+    for (const auto& source : sources) {
+      if (source.first == call.path) continue;
+      for (const Channel& channel : source.second) EXPECT_NE(pool.count, pool.FindByName(channel.name)) << channel.name;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace test
+}  // namespace chromatte
