@@ -23,6 +23,15 @@ struct PendingScript {
 };
 PendingScript* pending_script = nullptr;
 ModalAnswers* active_answers = nullptr;
+// The dialogs that RunModal runs: answers are for the dialogs they open, so
+// answers may be set up before a dialog whose set-up shows messages.
+std::vector<const win::Dialog*> dialogs_under_test;
+
+bool IsUnderTest(HWND window) {
+  for (const win::Dialog* dialog : dialogs_under_test)
+    if (dialog->handle() == window) return true;
+  return false;
+}
 
 // Waits until the dialog shows: message boxes of its set-up run their own
 // loops, which dispatch this timer too, while the dialog is still hidden.
@@ -52,7 +61,9 @@ INT_PTR RunModal(win::Dialog& dialog, HWND owner, const std::function<void(HWND)
   PendingScript run{&dialog, &script};
   pending_script = &run;
   const UINT_PTR timer = SetTimer(nullptr, 0, 0, RunPendingScript);
+  dialogs_under_test.push_back(&dialog);
   const INT_PTR result = dialog.DoModal(owner);
+  dialogs_under_test.pop_back();
   if (pending_script) {
     KillTimer(nullptr, timer);
     pending_script = nullptr;
@@ -83,7 +94,7 @@ LRESULT CALLBACK ModalAnswers::CbtProc(int code, WPARAM wparam, LPARAM lparam) {
     answers->created_.erase(window);
     answers->answered_.erase(window);
   } else if (answers && code == HCBT_ACTIVATE && answers->created_.count(window) &&
-             !answers->answered_.count(window) && IsDialogWindow(window)) {
+             !answers->answered_.count(window) && IsDialogWindow(window) && !IsUnderTest(window)) {
     // Answer from the dialog's own loop, once its set-up is over.
     answers->answered_.insert(window);
     SetTimer(window, 1, 0, AnswerNow);
@@ -192,6 +203,20 @@ void DoubleClickItem(HWND list, int index) {
   SendMessageA(list, WM_LBUTTONUP, 0, at);
   SendMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
   SendMessageA(list, WM_LBUTTONUP, 0, at);
+}
+
+void PressKey(HWND dialog, UINT key) {
+  MSG down = {GetFocus(), WM_KEYDOWN, key, 1};
+  if (!IsDialogMessageA(dialog, &down)) DispatchMessageA(&down);
+}
+
+void DeliverPosted(HWND dialog) {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (IsWindow(dialog) && IsDialogMessageA(dialog, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
 }
 
 void SelectComboItem(HWND combo, int index) {

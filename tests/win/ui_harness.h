@@ -21,9 +21,11 @@ INT_PTR RunModal(win::Dialog& dialog, HWND owner, const std::function<void(HWND)
 
 // Answers, in order, the modal dialogs (message boxes, the colour picker,
 // the name/password dialog, the About box) that the code under test opens
-// while this object lives on the thread. Each answer is called from inside
-// that dialog's modal loop once it is showing, and must end it. A dialog
-// with no answer left is a test failure and is cancelled.
+// while this object lives on the thread, never the dialog that RunModal
+// runs, so answers for its set-up's messages can come before it. Each answer
+// is called from inside that dialog's modal loop once it is showing, and
+// must end it. A dialog with no answer left is a test failure and is
+// cancelled.
 class ModalAnswers {
  public:
   using Answer = std::function<void(HWND dialog)>;
@@ -69,6 +71,12 @@ void ClickButton(HWND dialog, int id);
 // the selection; the list notifies its parent as for a real click.
 void ClickItem(HWND list, int index, WPARAM keys = 0);
 void DoubleClickItem(HWND list, int index);
+// Presses `key` in the focused control, delivered as the dialog's own loop
+// delivers it (IsDialogMessage): Escape cancels, Enter presses a button.
+void PressKey(HWND dialog, UINT key);
+// Delivers what is waiting in the thread's queue, as the dialog's loop would:
+// the close box, for one, posts its IDCANCEL.
+void DeliverPosted(HWND dialog);
 // Picks item `index` of a drop-down list as the user does, with CBN_SELCHANGE.
 void SelectComboItem(HWND combo, int index);
 
