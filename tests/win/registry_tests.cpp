@@ -1,0 +1,262 @@
+// The store on the real registry (advapi32), in a scratch HKEY_CURRENT_USER.
+// Data is set up and checked with the raw API, not with the code under test.
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "channel_store.h"
+#include "memory_registry.h"
+#include "scratch_hkcu.h"
+#include "win32_registry.h"
+
+namespace chromatte {
+namespace test {
+namespace {
+
+ScratchHkcu* g_scratch = nullptr;
+
+struct RawValue {
+  DWORD type;
+  std::string bytes;
+  bool operator==(const RawValue& o) const { return type == o.type && bytes == o.bytes; }
+};
+
+void PrintTo(const RawValue& v, std::ostream* os) { *os << "type " << v.type << ", " << v.bytes.size() << " bytes"; }
+
+bool RawKeyExists(const std::string& path) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+void RawPut(const std::string& path, const std::string& name, DWORD type, const std::string& bytes) {
+  HKEY key;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                           nullptr, &key, nullptr));
+  // Copied so that the byte after the data is not zero: advapi32 adds a
+  // terminator to a REG_SZ whose next byte is one.
+  std::string data = bytes + 'X';
+  EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name.c_str(), 0, type,
+                                          reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(bytes.size())));
+  RegCloseKey(key);
+}
+
+void RawPutSlot(const std::string& path, int n, const std::string& name, const std::string& password, DWORD color) {
+  const std::string slot = "Channel" + std::to_string(n);
+  RawPut(path, slot, REG_SZ, name + '\0');
+  RawPut(path, slot + "pwd", REG_SZ, password + '\0');
+  RawPut(path, slot + "color", REG_DWORD, std::string(reinterpret_cast<const char*>(&color), 4));
+}
+
+// Every value of a key by name, in the order the registry enumerates them.
+std::vector<std::pair<std::string, RawValue>> RawValues(const std::string& path) {
+  std::vector<std::pair<std::string, RawValue>> values;
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return values;
+  for (DWORD i = 0;; ++i) {
+    char name[256];
+    DWORD name_size = sizeof name, type = 0, size = 0;
+    if (RegEnumValueA(key, i, name, &name_size, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
+    std::string bytes(size, '\0');
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&bytes[0]), &size));
+    bytes.resize(size);
+    values.push_back({name, {type, bytes}});
+  }
+  RegCloseKey(key);
+  return values;
+}
+
+RawValue RawGet(const std::string& path, const std::string& name) {
+  for (const auto& value : RawValues(path))
+    if (value.first == name) return value.second;
+  return {REG_NONE, "<missing>"};
+}
+
+std::string Dword(DWORD value) { return std::string(reinterpret_cast<const char*>(&value), 4); }
+
+struct Entry {
+  std::string name;
+  std::string password;
+  ColorRef color;
+};
+
+void Fill(ChannelTable* table, const std::vector<Entry>& entries) {
+  table->count = 0;
+  for (const Entry& e : entries) table->Append(e.name, e.password, e.color);
+}
+
+void ExpectSameEntries(const ChannelTable& expected, const ChannelTable& actual) {
+  ASSERT_EQ(expected.count, actual.count);
+  for (int i = 0; i < expected.count; ++i) {
+    EXPECT_EQ(expected.names[i], actual.names[i]) << i;
+    EXPECT_EQ(expected.passwords[i], actual.passwords[i]) << i;
+    EXPECT_EQ(expected.colors[i], actual.colors[i]) << i;
+  }
+}
+
+class Win32Store : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(g_scratch->Clear()); }
+  Win32Registry registry_;
+};
+
+// What the store writes, byte for byte, and that it reads all of it back.
+// The keys do not exist yet: saving creates them, with the keys above.
+TEST_F(Win32Store, RoundTripsEveryKindOfValueItWrites) {
+  const std::string key = ChannelKeyPath("Joueur");
+  ASSERT_FALSE(RawKeyExists("Software\\Halvek"));
+  ASSERT_FALSE(RawKeyExists("Software\\Brisquel"));
+  ChannelTable table;
+  Fill(&table, {{"", "", 0},
+                {"Cr\xE9" "er", "mot de passe", 0x000000FF},
+                {std::string(255, 'a'), std::string(255, 'b'), 0xFFFFFFFF},
+                {std::string(256, 'c'), std::string(300, 'd'), 0x00123456},
+                {std::string(300, 'e'), "", 0x80000001}});
+  ASSERT_TRUE(SaveAccountChannels(registry_, "Joueur", table));
+  ASSERT_TRUE(SavePool(registry_, table));
+
+  for (const std::string& path : {key, std::string(kOwnKeyPath)}) {
+    SCOPED_TRACE(path);
+    EXPECT_EQ(15u, RawValues(path).size());
+    for (int i = 0; i < table.count; ++i) {
+      const std::string slot = "Channel" + std::to_string(i);
+      EXPECT_EQ((RawValue{REG_SZ, table.names[i] + '\0'}), RawGet(path, slot)) << slot;
+      EXPECT_EQ((RawValue{REG_DWORD, Dword(table.colors[i])}), RawGet(path, slot + "color")) << slot;
+      EXPECT_EQ((RawValue{REG_SZ, table.passwords[i] + '\0'}), RawGet(path, slot + "pwd")) << slot;
+    }
+  }
+  // The accented name is stored as the character, not as some other byte.
+  HKEY raw;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Halvek\\Zorvan\\Joueur\\ChatterChannels",
+                                         0, KEY_READ, &raw));
+  wchar_t wide[16] = {};
+  DWORD size = sizeof wide;
+  EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(raw, L"Channel1", nullptr, nullptr, reinterpret_cast<BYTE*>(wide), &size));
+  RegCloseKey(raw);
+  EXPECT_EQ(std::wstring(L"Cr\u00e9er"), wide);
+
+  ChannelTable loaded;
+  ASSERT_TRUE(LoadAccountChannels(registry_, "Joueur", &loaded));
+  ExpectSameEntries(table, loaded);
+  struct : PoolLoadObserver {
+    void OnPoolEntryAdded(int) override {}
+    void OnAccountUnreadable(const std::string&) override {}
+  } quiet;
+  LoadPool(registry_, AccountList(), &loaded, quiet);
+  ExpectSameEntries(table, loaded);
+}
+
+// Deleting absent values is the normal case on the real registry too.
+TEST_F(Win32Store, SaveEmptiesOnlyTheSlots) {
+  const std::string key = ChannelKeyPath("Joueur");
+  for (int n = 0; n < 3; ++n) RawPutSlot(key, n, "old" + std::to_string(n), "", 1);
+  RawPutSlot(key, kMaxChannels, "hors liste", "", 2);
+  RawPut(key + "\\Sub", "Channel0", REG_SZ, std::string("sub\0", 4));
+  ChannelTable table;
+  Fill(&table, {{"new", "p", 3}});
+  ASSERT_TRUE(SaveAccountChannels(registry_, "Joueur", table));
+
+  std::vector<std::string> names;
+  for (const auto& value : RawValues(key)) names.push_back(value.first);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ((std::vector<std::string>{"Channel0", "Channel0color", "Channel0pwd", "Channel512", "Channel512color",
+                                      "Channel512pwd"}),
+            names);
+  EXPECT_EQ((RawValue{REG_SZ, std::string("sub\0", 4)}), RawGet(key + "\\Sub", "Channel0"));
+
+  Fill(&table, {});
+  ASSERT_TRUE(SaveAccountChannels(registry_, "Joueur", table));
+  EXPECT_EQ(3u, RawValues(key).size());
+}
+
+// The in-memory registry stands in for this one in the other tests, so it
+// must list accounts in the same order.
+TEST_F(Win32Store, AccountsComeInTheOrderOfTheInMemoryRegistry) {
+  MemoryRegistry memory;
+  const std::string game = kGameKeyPath;
+  for (const char* name : {"b", "A", "c", "_x", "Zed", "\xE9t\xE9", "\xC9z", "\x80uro", "\x8A" "a", "a1", "\xE9Z", "\x9A" "A"}) {
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, (game + "\\" + name).c_str(), 0, nullptr, 0,
+                                             KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    RegCloseKey(key);
+    memory.AddKey(game + "\\" + name);
+  }
+  AccountList real, modelled;
+  ASSERT_TRUE(LoadAccounts(registry_, &real));
+  ASSERT_TRUE(LoadAccounts(memory, &modelled));
+  EXPECT_EQ(std::vector<std::string>(modelled.names, modelled.names + modelled.count),
+            std::vector<std::string>(real.names, real.names + real.count));
+  EXPECT_EQ(10, real.count);
+}
+
+// The channel key path is passed whole: here 260 characters, the most that
+// Wine's ANSI registry calls take (longer ones fail with ERROR_MORE_DATA).
+TEST_F(Win32Store, LongAccountNameRoundTrips) {
+  const std::string account(260 - std::string(ChannelKeyPath("")).size(), 'x');
+  ChannelTable table;
+  Fill(&table, {{std::string(300, 'n'), std::string(300, 'p'), 0x00ABCDEF}});
+  ASSERT_TRUE(SaveAccountChannels(registry_, account, table));
+  EXPECT_TRUE(RawKeyExists(std::string(kGameKeyPath) + "\\" + account + "\\ChatterChannels"));
+  AccountList accounts;
+  ASSERT_TRUE(LoadAccounts(registry_, &accounts));
+  ASSERT_EQ(1, accounts.count);
+  EXPECT_EQ(account, accounts.names[0]);
+  ChannelTable loaded;
+  ASSERT_TRUE(LoadAccountChannels(registry_, accounts.names[0], &loaded));
+  ExpectSameEntries(table, loaded);
+}
+
+// Values the program never writes read the same as from the in-memory
+// registry, which the other tests use for them.
+TEST_F(Win32Store, ReadsForeignValuesAsTheInMemoryRegistryDoes) {
+  struct Case {
+    const char* value;
+    DWORD type;
+    std::string bytes;
+  };
+  const std::vector<Case> cases = {
+      {"Channel0", REG_SZ, "abc"},
+      {"Channel0", REG_SZ, ""},
+      {"Channel0", REG_SZ, std::string("ab\0cd\0", 6)},
+      {"Channel0", REG_BINARY, "xyz"},
+      {"Channel0", REG_SZ, std::string(256, 'n')},
+      {"Channel0pwd", REG_EXPAND_SZ, std::string("%x%\0", 4)},
+      {"Channel0color", REG_BINARY, "\x12\x34"},
+      {"Channel0color", REG_SZ, std::string("AB\0", 3)},
+      {"Channel0color", REG_QWORD, std::string(8, '\x01')},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.value) + ", " + std::to_string(c.bytes.size()) + " bytes");
+    ASSERT_TRUE(g_scratch->Clear());
+    const std::string key = ChannelKeyPath("Joueur");
+    MemoryRegistry memory;
+    RawPutSlot(key, 0, "n", "pw", 5);
+    memory.PutString(key, "Channel0", "n");
+    memory.PutString(key, "Channel0pwd", "pw");
+    memory.PutDword(key, "Channel0color", 5);
+    RawPut(key, c.value, c.type, c.bytes);
+    memory.PutValue(key, c.value, c.type, c.bytes);
+
+    ChannelTable real, modelled;
+    ASSERT_TRUE(LoadAccountChannels(registry_, "Joueur", &real));
+    ASSERT_TRUE(LoadAccountChannels(memory, "Joueur", &modelled));
+    ExpectSameEntries(modelled, real);
+  }
+}
+
+}  // namespace
+}  // namespace test
+}  // namespace chromatte
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  chromatte::test::ScratchHkcu scratch;
+  if (!scratch.ok()) return 1;
+  chromatte::test::g_scratch = &scratch;
+  return RUN_ALL_TESTS();
+}

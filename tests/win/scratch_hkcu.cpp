@@ -1,0 +1,38 @@
+#include "scratch_hkcu.h"
+
+#include <cstdio>
+
+namespace chromatte {
+namespace test {
+namespace {
+
+constexpr char kParent[] = "Software\\ChromatteTests";
+
+}  // namespace
+
+ScratchHkcu::ScratchHkcu() {
+  std::snprintf(path_, sizeof path_, "%s\\%lu", kParent, GetCurrentProcessId());
+  // A key left by an earlier run of the same process id is stale.
+  RegDeleteTreeA(HKEY_CURRENT_USER, path_);
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, path_, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                      &key_, nullptr) != ERROR_SUCCESS) {
+    key_ = nullptr;
+    std::fprintf(stderr, "cannot create HKEY_CURRENT_USER\\%s\n", path_);
+    return;
+  }
+  redirected_ = RegOverridePredefKey(HKEY_CURRENT_USER, key_) == ERROR_SUCCESS;
+  if (!redirected_) std::fprintf(stderr, "cannot point HKEY_CURRENT_USER at %s\n", path_);
+}
+
+ScratchHkcu::~ScratchHkcu() {
+  if (redirected_) RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+  if (!key_) return;
+  RegCloseKey(key_);
+  RegDeleteTreeA(HKEY_CURRENT_USER, path_);
+  RegDeleteKeyA(HKEY_CURRENT_USER, kParent);  // only goes when no other run still uses it
+}
+
+bool ScratchHkcu::Clear() { return key_ && RegDeleteTreeA(key_, nullptr) == ERROR_SUCCESS; }
+
+}  // namespace test
+}  // namespace chromatte
