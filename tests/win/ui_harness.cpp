@@ -115,10 +115,25 @@ void CALLBACK ModalAnswers::AnswerNow(HWND dialog, UINT, UINT_PTR timer, DWORD) 
   answer(dialog);
 }
 
-ModalAnswers::Answer AnswerMessage(const std::string& expected_text, int button) {
-  return [expected_text, button](HWND box) {
+namespace {
+
+// The icon a message box shows, or null.
+HICON MessageIcon(HWND box) {
+  for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+      return reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+ModalAnswers::Answer AnswerMessage(const std::string& expected_text, int button, LPCSTR icon) {
+  return [expected_text, button, icon](HWND box) {
     EXPECT_EQ(expected_text, MessageText(box));
     EXPECT_EQ("Chromatte", WindowText(box));
+    // System icons are shared: the box shows the very handle LoadIcon gives.
+    if (icon) EXPECT_EQ(LoadIconA(nullptr, icon), MessageIcon(box)) << "icon of \"" << MessageText(box) << "\"";
     ASSERT_NE(nullptr, GetDlgItem(box, button)) << "no button " << button << " in \"" << MessageText(box) << "\"";
     ClickButton(box, button);
   };

@@ -50,8 +50,9 @@ class ModalAnswers {
 };
 
 // Answers for the dialogs Chromatte opens.
-// A message box: checks its text and style icon, then presses `button`.
-ModalAnswers::Answer AnswerMessage(const std::string& expected_text, int button);
+// A message box: checks its text (and its icon, a system icon such as
+// IDI_QUESTION, when `icon` is given), then presses `button`.
+ModalAnswers::Answer AnswerMessage(const std::string& expected_text, int button, LPCSTR icon = nullptr);
 // The colour picker: records the colour it starts from, then picks `color`
 // (or cancels when `color` is CLR_INVALID).
 ModalAnswers::Answer AnswerColor(COLORREF color, COLORREF* initial = nullptr);
