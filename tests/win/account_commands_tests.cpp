@@ -210,7 +210,7 @@ TEST_F(AccountCommands, FullChannelListTakesNoMore) {
     ClickItem(w.pool, 0);
     ClickItem(w.pool, 3, MK_SHIFT);
     ASSERT_EQ((std::vector<int>{0, 1, 2, 3}), ListSelection(w.pool));
-    answers.Expect(AnswerMessage(kFull, IDOK));
+    answers.Expect(AnswerMessage(kFull, IDOK, IDI_HAND));
     ClickButton(w.dialog, IDC_ADD);
     EXPECT_EQ(0, answers.pending());
     EXPECT_EQ(512, dialog().channels().count);

@@ -110,12 +110,12 @@ TEST_F(PoolCommands, CreateAddsOrOverwritesOnlyAsAnswered) {
     EXPECT_TRUE(InStep(dialog(), w.pool));
 
     answers.Expect(AnswerChannelEdit("Alpha", "changed", IDOK));
-    answers.Expect(AnswerMessage(kExists, IDNO));
+    answers.Expect(AnswerMessage(kExists, IDNO, IDI_QUESTION));
     ClickButton(w.dialog, IDC_CREATE);
     EXPECT_EQ("pa", pool()[0].password);
 
     answers.Expect(AnswerChannelEdit("Alpha", "changed", IDOK));
-    answers.Expect(AnswerMessage(kExists, IDYES));
+    answers.Expect(AnswerMessage(kExists, IDYES, IDI_QUESTION));
     ClickButton(w.dialog, IDC_CREATE);
     EXPECT_EQ((Channels{{"Alpha", "changed", 0x10}, start[1], {"alpha", "new", kNew}}), pool());
     EXPECT_TRUE(InStep(dialog(), w.pool));
@@ -134,11 +134,11 @@ TEST_F(PoolCommands, FillingThePoolDisablesCreateUntilADelete) {
     EXPECT_FALSE(IsItemEnabled(w.dialog, IDC_CREATE));
 
     ClickItem(w.pool, 0);
-    answers.Expect(AnswerMessage(kConfirmDelete, IDNO));
+    answers.Expect(AnswerMessage(kConfirmDelete, IDNO, IDI_QUESTION));
     ClickButton(w.dialog, IDC_DELETE);
     EXPECT_FALSE(IsItemEnabled(w.dialog, IDC_CREATE));
 
-    answers.Expect(AnswerMessage(kConfirmDelete, IDYES));
+    answers.Expect(AnswerMessage(kConfirmDelete, IDYES, IDI_QUESTION));
     ClickButton(w.dialog, IDC_DELETE);
     EXPECT_EQ(511, dialog().pool().count);
     EXPECT_EQ("P1", pool()[0].name);
@@ -191,7 +191,7 @@ TEST_F(PoolCommands, CommandsFollowTheItemThatEditMoved) {
     EXPECT_TRUE(IsItemEnabled(w.dialog, IDOK));
 
     ClickItem(w.pool, 1);
-    answers.Expect(AnswerMessage(kConfirmDelete, IDYES));
+    answers.Expect(AnswerMessage(kConfirmDelete, IDYES, IDI_QUESTION));
     ClickButton(w.dialog, IDC_DELETE);
     EXPECT_EQ((Channels{{"Alpha2", "pa2", 0xC0FFEE}, start[1], start[3], start[4]}), pool());
     EXPECT_EQ((Texts{"Bravo", "Delta", "Echo", "Alpha2"}), ListTexts(w.pool));
@@ -219,19 +219,19 @@ TEST_F(PoolCommands, DeleteAsksThenRemovesTheSelection) {
 
     ClickItem(w.pool, 1);
     ClickItem(w.pool, 3, MK_CONTROL);
-    answers.Expect(AnswerMessage(kConfirmDelete, IDNO));
+    answers.Expect(AnswerMessage(kConfirmDelete, IDNO, IDI_QUESTION));
     ClickButton(w.dialog, IDC_DELETE);
     EXPECT_EQ(start, pool());
     EXPECT_EQ((std::vector<int>{1, 3}), ListSelection(w.pool));
 
-    answers.Expect(AnswerMessage(kConfirmDelete, IDYES));
+    answers.Expect(AnswerMessage(kConfirmDelete, IDYES, IDI_QUESTION));
     ClickButton(w.dialog, IDC_DELETE);
     EXPECT_EQ((Channels{start[0], start[2], start[4], start[5]}), pool());
     EXPECT_TRUE(InStep(dialog(), w.pool));
     EXPECT_TRUE(IsItemEnabled(w.dialog, IDC_DELETE));
 
     SelectRange(w.pool, 0, 3);
-    answers.Expect(AnswerMessage(kConfirmDelete, IDYES));
+    answers.Expect(AnswerMessage(kConfirmDelete, IDYES, IDI_QUESTION));
     ClickButton(w.dialog, IDC_DELETE);
     EXPECT_EQ(0, dialog().pool().count);
     EXPECT_TRUE(ListTexts(w.pool).empty());
@@ -269,13 +269,13 @@ TEST_F(PoolCommands, EqualNamesReachTheEntryTheItemShows) {
     EXPECT_TRUE(InStep(dialog(), w.pool));
 
     ClickItem(w.pool, 0);
-    answers.Expect(AnswerMessage(kConfirmDelete, IDYES));
+    answers.Expect(AnswerMessage(kConfirmDelete, IDYES, IDI_QUESTION));
     ClickButton(w.dialog, IDC_DELETE);
     EXPECT_EQ((Channels{{"echo", "e2", 0x02}, {"Echo", "e3b", 0x77}, {"Fox", "f", 0x04}}), pool());
     EXPECT_TRUE(InStep(dialog(), w.pool));
 
     ClickItem(w.pool, 0);
-    answers.Expect(AnswerMessage(kConfirmDelete, IDYES));
+    answers.Expect(AnswerMessage(kConfirmDelete, IDYES, IDI_QUESTION));
     ClickButton(w.dialog, IDC_DELETE);
     EXPECT_EQ((Channels{{"Echo", "e3b", 0x77}, {"Fox", "f", 0x04}}), pool());
     EXPECT_EQ((Texts{"Fox", "Echo"}), ListTexts(w.pool));
@@ -298,7 +298,7 @@ TEST_F(PoolCommands, SessionIsSavedAndShownAgain) {
     answers.Expect(AnswerColor(0x123456));
     DoubleClickItem(w.pool, 3);
     ClickItem(w.pool, 1);
-    answers.Expect(AnswerMessage(kConfirmDelete, IDYES));
+    answers.Expect(AnswerMessage(kConfirmDelete, IDYES, IDI_QUESTION));
     ClickButton(w.dialog, IDC_DELETE);
 
     ClickItem(w.pool, 2);
