@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "channel_colors_app.h"
 #include "framework/dialog.h"
 #include "resource.h"
@@ -61,6 +63,8 @@ INT_PTR RunModal(win::Dialog& dialog, HWND owner, const std::function<void(HWND)
   PendingScript run{&dialog, &script};
   pending_script = &run;
   const UINT_PTR timer = SetTimer(nullptr, 0, 0, RunPendingScript);
+  std::unique_ptr<ModalAnswers> no_answers;
+  if (!active_answers) no_answers.reset(new ModalAnswers);
   dialogs_under_test.push_back(&dialog);
   const INT_PTR result = dialog.DoModal(owner);
   dialogs_under_test.pop_back();
@@ -71,14 +75,14 @@ INT_PTR RunModal(win::Dialog& dialog, HWND owner, const std::function<void(HWND)
   return result;
 }
 
-ModalAnswers::ModalAnswers() {
+ModalAnswers::ModalAnswers() : previous_(active_answers) {
   active_answers = this;
   hook_ = SetWindowsHookExA(WH_CBT, CbtProc, nullptr, GetCurrentThreadId());
 }
 
 ModalAnswers::~ModalAnswers() {
   UnhookWindowsHookEx(hook_);
-  active_answers = nullptr;
+  active_answers = previous_;
   EXPECT_EQ(0, pending()) << "answers left for dialogs that never opened";
 }
 
@@ -221,7 +225,11 @@ void DoubleClickItem(HWND list, int index) {
 }
 
 void PressKey(HWND dialog, UINT key) {
-  MSG down = {GetFocus(), WM_KEYDOWN, key, 1};
+  MSG down = {};
+  down.hwnd = GetFocus();
+  down.message = WM_KEYDOWN;
+  down.wParam = key;
+  down.lParam = 1;
   if (!IsDialogMessageA(dialog, &down)) DispatchMessageA(&down);
 }
 

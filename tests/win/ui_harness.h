@@ -16,7 +16,9 @@ namespace uitest {
 
 // Runs `dialog` modally (owned by `owner`) and calls `script` with its window
 // once the modal loop runs. A dialog that the script leaves open is ended
-// with -1 so that a failing test does not hang. Returns DoModal's result.
+// with -1, and one that opens while no ModalAnswers lives is a failure and
+// is cancelled, so that a failing test does not hang. Returns DoModal's
+// result.
 INT_PTR RunModal(win::Dialog& dialog, HWND owner, const std::function<void(HWND)>& script);
 
 // Answers, in order, the modal dialogs (message boxes, the colour picker,
@@ -44,6 +46,7 @@ class ModalAnswers {
   static void CALLBACK AnswerNow(HWND dialog, UINT, UINT_PTR timer, DWORD);
 
   HHOOK hook_ = nullptr;
+  ModalAnswers* previous_ = nullptr;
   std::deque<Answer> answers_;
   std::set<HWND> created_;
   std::set<HWND> answered_;
