@@ -1,41 +1,432 @@
+// The real main window on the in-memory registry: what the start-up shows,
+// how "Valider" and every way of leaving save, and the About box commands.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
 #include "channel_colors_dlg.h"
+#include "registry_fixtures.h"
 #include "resource.h"
-#include "memory_registry.h"
+#include "scratch_hkcu.h"
 #include "ui_harness.h"
+#include "win32_registry.h"
 
 namespace {
 
 using namespace uitest;
+using chromatte::ChannelKeyPath;
 using chromatte::MemoryRegistry;
+using chromatte::RegOp;
+using chromatte::kOwnKeyPath;
+using chromatte::test::Channel;
+using chromatte::test::PutList;
+using chromatte::test::Values;
 
-void PutChannel(MemoryRegistry& registry, const std::string& path, int slot, const std::string& name,
-                const std::string& password, std::uint32_t color) {
-  const std::string n = std::to_string(slot);
-  registry.PutString(path, "Channel" + n, name);
-  registry.PutDword(path, "Channel" + n + "color", color);
-  registry.PutString(path, "Channel" + n + "pwd", password);
+const char kGameKeyUnreadable[] =
+    "Erreur de lecture des comptes dans la base de registre.\nAucun compte trouv\xE9.";
+const char kNoAccount[] = "Aucun compte Zorvan trouv\xE9";
+const char kPoolAccountUnreadable[] = "Erreur de lecture des comptes (pool) dans la base de registre.";
+const char kChannelsNotSaved[] = "Les channels n'ont pas pu \xEAtre enregistr\xE9s dans la base de registre.";
+const char kPoolNotSaved[] =
+    "Le pool n'a pas pu \xEAtre enregistr\xE9 dans la base de registre.\nQuitter sans l'enregistrer ?";
+
+std::string ChannelsUnreadable(const std::string& account) {
+  return "Erreur de lecture des channels dans la base de registre.\nAucun channel trouv\xE9 dans \"" + account +
+         "\".";
 }
 
-TEST(MainWindowSmoke, ShowsAndLeaves) {
-  MemoryRegistry registry;
-  PutChannel(registry, chromatte::ChannelKeyPath("Aldric"), 0, "Commerce", "", 0x0000FF);
-  PutChannel(registry, chromatte::ChannelKeyPath("Aldric"), 1, "Guilde", "pw", 0x00FF00);
+const std::string kAldric = ChannelKeyPath("Aldric");
+const Channel kCommerce{"Commerce", "", 0x0000FF};
+const Channel kGuilde{"Guilde", "g1", 0x00FF00};
+const Channel kRaid{"Raid", "r\xE9", 0xFF0000};
+const Channel kNeuf{"Neuf", "n", 0x808000};
+
+std::vector<std::string> Names(const std::vector<Channel>& channels) {
+  std::vector<std::string> names;
+  for (const Channel& c : channels) names.push_back(c.name);
+  return names;
+}
+
+std::vector<COLORREF> Colors(const std::vector<Channel>& channels) {
+  std::vector<COLORREF> colors;
+  for (const Channel& c : channels) colors.push_back(c.color);
+  return colors;
+}
+
+// A key's values as they are after `list` was saved into it, plus `extra`.
+chromatte::test::Snapshot Saved(const std::string& key, const std::vector<Channel>& list,
+                                const std::function<void(MemoryRegistry&)>& extra = nullptr) {
+  MemoryRegistry expected;
+  PutList(expected, key, list);
+  if (extra) extra(expected);
+  return Values(expected, key);
+}
+
+HWND Item(HWND window, int id) { return GetDlgItem(window, id); }
+
+INT_PTR RunWindow(chromatte::Registry& registry, const std::function<void(HWND)>& script) {
   CChannelColorsDlg dialog(registry);
-  const INT_PTR result = RunModal(dialog, nullptr, [&](HWND window) {
-    EXPECT_EQ((std::vector<std::string>{"Commerce", "Guilde"}), ListTexts(GetDlgItem(window, IDC_CHANNEL_LIST)));
-    EXPECT_EQ((std::vector<std::string>{"Commerce", "Guilde"}), ListTexts(GetDlgItem(window, IDC_POOL_LIST)));
-    EXPECT_EQ(GetDlgItem(window, IDCANCEL), GetFocus());
+  return RunModal(dialog, nullptr, script);
+}
+
+class MainWindow : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(1252u, GetACP()) << "the French texts are code page 1252 bytes"; }
+
+  MemoryRegistry registry;
+};
+
+// ---------------------------------------------------------------------------
+// Start-ups that end the program. The death test's child can only report
+// through its exit code and error output, so it notes what it showed and
+// what it wrote, and prints that on its way out.
+
+struct ExitReport {
+  std::string expected_message;
+  std::vector<std::string> shown;
+  bool window_shown = false;
+  chromatte::test::CallLog* log = nullptr;
+};
+ExitReport* exit_report = nullptr;
+
+void PrintExitReport() {
+  const ExitReport& report = *exit_report;
+  std::string problems;
+  if (report.shown != std::vector<std::string>{report.expected_message}) {
+    problems += "messages shown:";
+    for (const std::string& text : report.shown) problems += " [" + text + "]";
+    problems += "; ";
+  }
+  if (report.window_shown) problems += "the main window showed; ";
+  for (const chromatte::test::CallLog::Call& call : report.log->calls())
+    if (call.op == RegOp::kCreate || call.op == RegOp::kSet || call.op == RegOp::kDelete)
+      problems += "wrote " + call.path + " " + call.value + "; ";
+  std::fprintf(stderr, "start-up ended: %s\n", problems.empty() ? "as expected" : problems.c_str());
+  std::fflush(stderr);
+}
+
+void StartExpectingExit(void (*fill)(MemoryRegistry&), const char* message) {
+  static MemoryRegistry registry;
+  fill(registry);
+  static chromatte::test::CallLog log(registry);
+  static ExitReport report{message, {}, false, &log};
+  exit_report = &report;
+  std::atexit(PrintExitReport);
+  ModalAnswers answers;
+  for (int i = 0; i < 3; ++i) {
+    answers.Expect([](HWND box) {
+      exit_report->shown.push_back(MessageText(box));
+      const HWND owner = GetWindow(box, GW_OWNER);
+      exit_report->window_shown = exit_report->window_shown || !owner || IsWindowVisible(owner);
+      ClickButton(box, IDOK);
+    });
+  }
+  CChannelColorsDlg dialog(log);
+  RunModal(dialog, nullptr, [](HWND) {});  // the window showed: ends it, and the child did not die
+}
+
+TEST(StartUpDeathTest, WithoutTheGameKeyTellsSoAndExitsWithZero) {
+  EXPECT_EXIT(StartExpectingExit([](MemoryRegistry& r) { PutList(r, kOwnKeyPath, {kNeuf}); }, kGameKeyUnreadable),
+              ::testing::ExitedWithCode(0), "start-up ended: as expected");
+}
+
+TEST(StartUpDeathTest, WithoutAccountsTellsSoExitsWithZeroAndCreatesNoKey) {
+  EXPECT_EXIT(StartExpectingExit([](MemoryRegistry& r) { r.AddKey(chromatte::kGameKeyPath); }, kNoAccount),
+              ::testing::ExitedWithCode(0), "start-up ended: as expected");
+}
+
+// ---------------------------------------------------------------------------
+// Start-up
+
+TEST_F(MainWindow, OneAccountIsSelectedWithItsChannelsInSlotOrder) {
+  const std::vector<Channel> channels{kRaid, kCommerce, kGuilde};
+  PutList(registry, kAldric, channels);
+  RunWindow(registry, [&](HWND window) {
+    const HWND combo = Item(window, IDC_ACCOUNT_COMBO);
+    EXPECT_EQ(std::vector<std::string>{"Aldric"}, ComboTexts(combo));
+    EXPECT_EQ(0, SendMessageA(combo, CB_GETCURSEL, 0, 0));
+    EXPECT_EQ(Names(channels), ListTexts(Item(window, IDC_CHANNEL_LIST)));
+    EXPECT_EQ(Colors(channels), ListColors(Item(window, IDC_CHANNEL_LIST)));
+    ClickButton(window, IDCANCEL);
+  });
+}
+
+TEST_F(MainWindow, AccountsStandInEnumerationOrderAndTheFirstIsShown) {
+  // The registry's order, accented letters after z, is neither the order of
+  // creation nor a sorted box's.
+  PutList(registry, ChannelKeyPath("Zoe"), {kRaid});
+  PutList(registry, ChannelKeyPath("\xC9lise"), {kGuilde});
+  PutList(registry, kAldric, {kCommerce, kNeuf});
+  RunWindow(registry, [&](HWND window) {
+    const HWND combo = Item(window, IDC_ACCOUNT_COMBO);
+    EXPECT_EQ((std::vector<std::string>{"Aldric", "Zoe", "\xC9lise"}), ComboTexts(combo));
+    EXPECT_EQ(0, SendMessageA(combo, CB_GETCURSEL, 0, 0));
+    EXPECT_EQ((std::vector<std::string>{"Commerce", "Neuf"}), ListTexts(Item(window, IDC_CHANNEL_LIST)));
+    EXPECT_FALSE(IsItemEnabled(window, IDOK));
+    ClickButton(window, IDCANCEL);
+  });
+}
+
+TEST_F(MainWindow, FirstAccountWithoutChannelKeyIsReportedByBothReaders) {
+  registry.AddKey(chromatte::kGameKeyPath + std::string("\\Aldric"));
+  PutList(registry, ChannelKeyPath("Bors"), {kRaid});
+  registry.AddKey(chromatte::kGameKeyPath + std::string("\\Cyd"));
+  ModalAnswers answers;
+  answers.Expect(AnswerMessage(kPoolAccountUnreadable, IDOK, IDI_HAND));  // Aldric
+  answers.Expect(AnswerMessage(kPoolAccountUnreadable, IDOK, IDI_HAND));  // Cyd
+  answers.Expect(AnswerMessage(ChannelsUnreadable("Aldric"), IDOK, IDI_HAND));
+  RunWindow(registry, [&](HWND window) {
+    EXPECT_EQ(0, answers.pending());
+    EXPECT_EQ(std::vector<std::string>{}, ListTexts(Item(window, IDC_CHANNEL_LIST)));
+    EXPECT_EQ(std::vector<std::string>{"Raid"}, ListTexts(Item(window, IDC_POOL_LIST)));
+    ClickButton(window, IDCANCEL);
+  });
+}
+
+TEST_F(MainWindow, PoolShowsItsOwnKeyFirstThenNewChannelsOfTheAccountsInOrder) {
+  const Channel own_commerce{"Commerce", "mien", 0x010203};
+  const Channel bors_guilde{"Guilde", "autre", 0x040506};
+  PutList(registry, kOwnKeyPath, {kNeuf, own_commerce});
+  PutList(registry, kAldric, {kCommerce, kGuilde});
+  PutList(registry, ChannelKeyPath("Bors"), {bors_guilde, kRaid});
+  CChannelColorsDlg dialog(registry);
+  RunModal(dialog, nullptr, [&](HWND window) {
+    const std::vector<Channel> pool{kNeuf, own_commerce, kGuilde, kRaid};
+    EXPECT_EQ(Names(pool), ListTexts(Item(window, IDC_POOL_LIST)));
+    EXPECT_EQ(Colors(pool), ListColors(Item(window, IDC_POOL_LIST)));
+    EXPECT_EQ(pool, chromatte::test::Entries(dialog.pool()));
+    ClickButton(window, IDCANCEL);
+  });
+}
+
+TEST_F(MainWindow, StartsWithNothingSelectedAndTheFocusOnQuitter) {
+  PutList(registry, kOwnKeyPath, {kNeuf});
+  PutList(registry, kAldric, {kCommerce, kGuilde});
+  RunWindow(registry, [&](HWND window) {
+    for (int id : {IDOK, IDC_EDIT, IDC_DELETE}) EXPECT_FALSE(IsItemEnabled(window, id)) << id;
+    for (int id : {IDCANCEL, IDC_ABOUT, IDC_ADD, IDC_REMOVE, IDC_CREATE}) EXPECT_TRUE(IsItemEnabled(window, id)) << id;
+    EXPECT_EQ(Item(window, IDCANCEL), GetFocus());
+    EXPECT_EQ(std::vector<int>{}, ListSelection(Item(window, IDC_POOL_LIST)));
+    EXPECT_EQ(std::vector<int>{}, ListSelection(Item(window, IDC_CHANNEL_LIST)));
+    ClickButton(window, IDCANCEL);
+  });
+}
+
+TEST_F(MainWindow, PoolFilledByTheMergeDisablesCreer) {
+  std::vector<Channel> own;
+  for (int i = 0; i < chromatte::kMaxChannels - 1; ++i) own.push_back({"P" + std::to_string(i), "", 0x102030});
+  PutList(registry, kOwnKeyPath, own);
+  PutList(registry, kAldric, {kRaid, kNeuf});
+  RunWindow(registry, [&](HWND window) {
+    const std::vector<std::string> pool = ListTexts(Item(window, IDC_POOL_LIST));
+    ASSERT_EQ(512u, pool.size());
+    EXPECT_EQ("Raid", pool.back());
+    EXPECT_FALSE(IsItemEnabled(window, IDC_CREATE));
+    ClickButton(window, IDCANCEL);
+  });
+}
+
+TEST_F(MainWindow, AboutBoxOpensFromItsSystemMenuEntryAndTheQuestionButton) {
+  PutList(registry, kAldric, {kCommerce});
+  RunWindow(registry, [&](HWND window) {
+    const HMENU menu = GetSystemMenu(window, FALSE);
+    const int count = GetMenuItemCount(menu);
+    ASSERT_GE(count, 2);
+    char text[64] = {};
+    GetMenuStringA(menu, count - 1, text, sizeof text, MF_BYPOSITION);
+    EXPECT_EQ("&A propos de Chromatte...", std::string(text));
+    EXPECT_EQ(static_cast<UINT>(IDM_ABOUTBOX), GetMenuItemID(menu, count - 1));
+    EXPECT_TRUE(GetMenuState(menu, count - 2, MF_BYPOSITION) & MF_SEPARATOR);
+
     ModalAnswers answers;
-    answers.Expect(AnswerColor(0x123456));
-    DoubleClickItem(GetDlgItem(window, IDC_CHANNEL_LIST), 1);
-    EXPECT_EQ((std::vector<COLORREF>{0x0000FF, 0x123456}), ListColors(GetDlgItem(window, IDC_CHANNEL_LIST)));
-    EXPECT_TRUE(IsItemEnabled(window, IDOK));
+    for (int i = 0; i < 3; ++i) {
+      answers.Expect([](HWND box) {
+        EXPECT_EQ("A propos de Chromatte", WindowText(box));
+        SendMessageA(box, WM_CLOSE, 0, 0);  // its close box
+      });
+    }
+    SendMessageA(window, WM_SYSCOMMAND, 0x10, 0);
+    EXPECT_EQ(2, answers.pending());
+    SendMessageA(window, WM_SYSCOMMAND, 0x1F, 0);
+    EXPECT_EQ(1, answers.pending());
+    SendMessageA(window, WM_SYSCOMMAND, 0x20, 0);
+    EXPECT_EQ(1, answers.pending());
+    ClickButton(window, IDC_ABOUT);
+    EXPECT_EQ(0, answers.pending());
+    ClickButton(window, IDCANCEL);
+  });
+}
+
+// ---------------------------------------------------------------------------
+// Saving and leaving
+
+TEST_F(MainWindow, ValiderWritesExactlyTheChannelListAndDisablesItself) {
+  PutList(registry, kOwnKeyPath, {kNeuf});
+  PutList(registry, kAldric, {kCommerce, kGuilde, kRaid});
+  registry.PutString(kAldric, "Channel512", "hors liste");
+  RunWindow(registry, [&](HWND window) {
+    ClickItem(Item(window, IDC_CHANNEL_LIST), 1);
+    ClickButton(window, IDC_REMOVE);
+    ClickItem(Item(window, IDC_POOL_LIST), 0);
+    ClickButton(window, IDC_ADD);
+    ASSERT_TRUE(IsItemEnabled(window, IDOK));
+    ClickButton(window, IDOK);
+    EXPECT_FALSE(IsItemEnabled(window, IDOK));
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_EQ(Saved(kAldric, {kCommerce, kRaid, kNeuf},
+                    [](MemoryRegistry& r) { r.PutString(kAldric, "Channel512", "hors liste"); }),
+              Values(registry, kAldric));
+    ClickButton(window, IDCANCEL);
+  });
+}
+
+TEST_F(MainWindow, FailedSaveSaysSoAndKeepsValiderForAnotherTry) {
+  const std::vector<std::function<void(MemoryRegistry&)>> failures{
+      [](MemoryRegistry& r) { r.FailOn(RegOp::kCreate, kAldric); },
+      [](MemoryRegistry& r) { r.FailOn(RegOp::kSet, kAldric, "Channel1color"); },
+  };
+  for (std::size_t i = 0; i < failures.size(); ++i) {
+    SCOPED_TRACE(i == 0 ? "the key cannot be created" : "a value cannot be written");
+    MemoryRegistry registry;
+    PutList(registry, kOwnKeyPath, {kNeuf});
+    PutList(registry, kAldric, {kCommerce});
+    RunWindow(registry, [&](HWND window) {
+      ClickItem(Item(window, IDC_POOL_LIST), 0);
+      ClickButton(window, IDC_ADD);
+      failures[i](registry);
+      {
+        ModalAnswers answers;
+        answers.Expect(AnswerMessage(kChannelsNotSaved, IDOK, IDI_HAND));
+        ClickButton(window, IDOK);
+      }
+      EXPECT_TRUE(IsItemEnabled(window, IDOK));
+      EXPECT_TRUE(IsWindowVisible(window));
+      registry.ClearFailures();
+      ClickButton(window, IDOK);
+      EXPECT_FALSE(IsItemEnabled(window, IDOK));
+      EXPECT_EQ(Saved(kAldric, {kCommerce, kNeuf}), Values(registry, kAldric));
+      ClickButton(window, IDCANCEL);
+    });
+  }
+}
+
+TEST_F(MainWindow, EveryWayOfLeavingSavesThePoolAndCancels) {
+  const struct {
+    const char* way;
+    std::function<void(HWND)> leave;
+  } ways[] = {
+      {"Quitter", [](HWND w) { ClickButton(w, IDCANCEL); }},
+      {"Escape in a list",
+       [](HWND w) {
+         SetFocus(Item(w, IDC_POOL_LIST));
+         PressKey(w, VK_ESCAPE);
+       }},
+      {"the close box",
+       [](HWND w) {
+         SendMessageA(w, WM_SYSCOMMAND, SC_CLOSE, 0);
+         DeliverPosted(w);
+       }},
+      {"WM_CLOSE",
+       [](HWND w) {
+         SendMessageA(w, WM_CLOSE, 0, 0);
+         DeliverPosted(w);
+       }},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.way);
+    MemoryRegistry registry;
+    PutList(registry, kAldric, {kGuilde, kCommerce});
+    EXPECT_EQ(IDCANCEL, RunWindow(registry, way.leave));
+    EXPECT_EQ(Saved(kOwnKeyPath, {kGuilde, kCommerce}), Values(registry, kOwnKeyPath));
+  }
+}
+
+TEST_F(MainWindow, PoolThatCannotBeSavedAsksBeforeLeaving) {
+  registry.FailOn(RegOp::kCreate, kOwnKeyPath);
+  PutList(registry, kAldric, {kCommerce});
+  ModalAnswers answers;
+  const INT_PTR result = RunWindow(registry, [&](HWND window) {
+    answers.Expect(AnswerMessage(kPoolNotSaved, IDNO));
+    ClickButton(window, IDCANCEL);
+    EXPECT_TRUE(IsWindowVisible(window));
+    answers.Expect(AnswerMessage(kPoolNotSaved, IDYES));
+    PressKey(window, VK_ESCAPE);
+  });
+  EXPECT_EQ(IDCANCEL, result);
+  EXPECT_FALSE(registry.HasKey(kOwnKeyPath));
+}
+
+TEST_F(MainWindow, PoolPartlyWrittenAlsoAsksBeforeLeaving) {
+  registry.FailOn(RegOp::kSet, kOwnKeyPath, "Channel0pwd");
+  PutList(registry, kAldric, {kCommerce});
+  ModalAnswers answers;
+  answers.Expect(AnswerMessage(kPoolNotSaved, IDYES));
+  EXPECT_EQ(IDCANCEL, RunWindow(registry, [](HWND window) { ClickButton(window, IDCANCEL); }));
+}
+
+// ---------------------------------------------------------------------------
+// On the real registry, in a scratch HKEY_CURRENT_USER. Data is put and read
+// back with advapi32 itself.
+
+void RawSet(const std::string& path, const std::string& name, DWORD type, const std::string& bytes) {
+  HKEY key;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                           &key, nullptr));
+  if (!name.empty())
+    RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                   static_cast<DWORD>(bytes.size()));
+  RegCloseKey(key);
+}
+
+chromatte::test::Snapshot RawValues(const std::string& path) {
+  chromatte::test::Snapshot values;
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return values;
+  for (DWORD i = 0;; ++i) {
+    char name[256];
+    DWORD name_size = sizeof name;
+    BYTE data[1024];
+    DWORD size = sizeof data;
+    DWORD type = 0;
+    if (RegEnumValueA(key, i, name, &name_size, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+    values[name] = {type, std::string(reinterpret_cast<const char*>(data), size)};
+  }
+  RegCloseKey(key);
+  return values;
+}
+
+class MainWindowOnTheRegistry : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(scratch_.ok()) << "HKEY_CURRENT_USER is still the user's own"; }
+
+  chromatte::test::ScratchHkcu scratch_;
+};
+
+TEST_F(MainWindowOnTheRegistry, ValiderCreatesTheMissingChannelKeyAndLeavingRewritesThePool) {
+  const DWORD color = kNeuf.color;
+  RawSet(kOwnKeyPath, "Channel0", REG_SZ, kNeuf.name + '\0');
+  RawSet(kOwnKeyPath, "Channel0color", REG_DWORD, std::string(reinterpret_cast<const char*>(&color), 4));
+  RawSet(kOwnKeyPath, "Channel0pwd", REG_SZ, kNeuf.password + '\0');
+  RawSet(kOwnKeyPath, "Channel1", REG_SZ, std::string("Orphelin", 9));  // an incomplete slot ends the pool
+  RawSet(chromatte::kGameKeyPath + std::string("\\Aldric"), "", 0, "");
+  ModalAnswers answers;
+  answers.Expect(AnswerMessage(kPoolAccountUnreadable, IDOK, IDI_HAND));
+  answers.Expect(AnswerMessage(ChannelsUnreadable("Aldric"), IDOK, IDI_HAND));
+  chromatte::Win32Registry registry;
+  const INT_PTR result = RunWindow(registry, [&](HWND window) {
+    ClickItem(Item(window, IDC_POOL_LIST), 0);
+    ClickButton(window, IDC_ADD);
+    ClickButton(window, IDOK);
+    EXPECT_FALSE(IsItemEnabled(window, IDOK));
+    EXPECT_EQ(Saved(kAldric, {kNeuf}), RawValues(kAldric));
     ClickButton(window, IDCANCEL);
   });
   EXPECT_EQ(IDCANCEL, result);
-  ASSERT_NE(nullptr, registry.FindValue(chromatte::kOwnKeyPath, "Channel1"));
+  EXPECT_EQ(Saved(kOwnKeyPath, {kNeuf}), RawValues(kOwnKeyPath));
 }
 
 }  // namespace
