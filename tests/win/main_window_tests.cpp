@@ -68,6 +68,27 @@ chromatte::test::Snapshot Saved(const std::string& key, const std::vector<Channe
 
 HWND Item(HWND window, int id) { return GetDlgItem(window, id); }
 
+// The colour in the middle of item `index`'s swatch, as the list paints
+// itself, through its window, into a 32-bit bitmap.
+COLORREF SwatchColor(HWND list, int index) {
+  RECT item = {};
+  SendMessageA(list, LB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&item));
+  RECT client = {};
+  GetClientRect(list, &client);
+  BITMAPINFO info = {};
+  info.bmiHeader = {sizeof info.bmiHeader, client.right, -client.bottom, 1, 32, BI_RGB};
+  const HDC dc = CreateCompatibleDC(nullptr);
+  void* bits = nullptr;
+  const HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  const HGDIOBJ old = SelectObject(dc, bitmap);
+  SendMessageA(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+  const COLORREF color = GetPixel(dc, (item.right - item.left) / 8 + 1, (item.top + item.bottom) / 2);
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  return color;
+}
+
 INT_PTR RunWindow(chromatte::Registry& registry, const std::function<void(HWND)>& script) {
   CChannelColorsDlg dialog(registry);
   return RunModal(dialog, nullptr, script);
@@ -151,6 +172,9 @@ TEST_F(MainWindow, OneAccountIsSelectedWithItsChannelsInSlotOrder) {
     EXPECT_EQ(0, SendMessageA(combo, CB_GETCURSEL, 0, 0));
     EXPECT_EQ(Names(channels), ListTexts(Item(window, IDC_CHANNEL_LIST)));
     EXPECT_EQ(Colors(channels), ListColors(Item(window, IDC_CHANNEL_LIST)));
+    // The window hands both lists' paint requests to their swatch painter.
+    EXPECT_EQ(kGuilde.color, SwatchColor(Item(window, IDC_CHANNEL_LIST), 2));
+    EXPECT_EQ(kRaid.color, SwatchColor(Item(window, IDC_POOL_LIST), 0));
     ClickButton(window, IDCANCEL);
   });
 }
