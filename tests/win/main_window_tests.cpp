@@ -1,5 +1,6 @@
-// The real main window on the in-memory registry: what the start-up shows,
-// how "Valider" and every way of leaving save, and the About box commands.
+// The real main window, mostly on the in-memory registry: what the start-up
+// shows, how "Valider" and every way of leaving save, the About box commands,
+// and one round on the real registry.
 #include <gtest/gtest.h>
 
 #include <cstdio>
