@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <unordered_set>
 
 namespace chromatte {
 namespace {
@@ -105,21 +106,29 @@ bool SaveChannelList(Registry& registry, const std::string& path, std::uint32_t 
   return WriteChannelList(registry, key.get(), table);
 }
 
+// The names of the pool's entries, exactly as FindByName compares them. The
+// merge asks for every name of every account whether the pool holds it, up
+// to 100 x 512 times against 511 entries: scanning the table each time made
+// the merge quadratic.
+using PoolNames = std::unordered_set<std::string>;
+
 // Adds the account's channels whose names the pool lacks. A known name is
 // skipped without reading its colour or password; the account's merge ends
 // at the first unreadable name, or at a new name whose colour or password
 // cannot be read.
-void MergeAccount(Registry& registry, RegKey key, ChannelTable* pool, PoolLoadObserver& observer) {
+void MergeAccount(Registry& registry, RegKey key, ChannelTable* pool, PoolNames* pool_names,
+                  PoolLoadObserver& observer) {
   std::string name;
   std::string password;
   ColorRef color = 0;
   for (int slot = 0; !pool->IsFull(); ++slot) {
     if (!ReadString(registry, key, ValueName(Field::kName, slot), &name)) return;
-    if (pool->FindByName(name) != pool->count) continue;
+    if (pool_names->count(name)) continue;
     if (!ReadColor(registry, key, ValueName(Field::kColor, slot), &color) ||
         !ReadString(registry, key, ValueName(Field::kPassword, slot), &password))
       return;
     pool->Append(name, password, color);
+    pool_names->insert(name);
     observer.OnPoolEntryAdded(pool->count - 1);
   }
 }
@@ -160,13 +169,14 @@ void LoadPool(Registry& registry, const AccountList& accounts, ChannelTable* poo
     ScopedKey own(registry);
     if (own.OpenForRead(kOwnKeyPath) == kRegSuccess) ReadChannelList(registry, own.get(), pool, &observer);
   }
+  PoolNames pool_names(pool->names, pool->names + pool->count);
   for (int i = 0; i < accounts.count; ++i) {
     ScopedKey key(registry);
     if (key.OpenForRead(ChannelKeyPath(accounts.names[i])) != kRegSuccess) {
       observer.OnAccountUnreadable(accounts.names[i]);
       continue;
     }
-    MergeAccount(registry, key.get(), pool, observer);
+    MergeAccount(registry, key.get(), pool, &pool_names, observer);
   }
 }
 
