@@ -1,0 +1,278 @@
+// Builds a registry from the input, then does what a run of Chromatte does to
+// it: the start-up's loads, a save of both tables, and the next start-up.
+// Any broken rule aborts, so that libFuzzer keeps the input.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "channel_store.h"
+#include "memory_registry.h"
+
+using namespace chromatte;
+
+namespace {
+
+#define CHECK(condition)                                                       \
+  do {                                                                         \
+    if (!(condition)) {                                                        \
+      std::fprintf(stderr, "line %d: CHECK(%s) failed\n", __LINE__, #condition); \
+      std::abort();                                                            \
+    }                                                                          \
+  } while (0)
+
+// Built by hand rather than with ChannelKeyPath, so a wrong path shows.
+std::string ChannelKey(const std::string& account) {
+  return std::string(kGameKeyPath) + "\\" + account + "\\ChatterChannels";
+}
+
+std::string SlotName(int slot, const char* suffix) { return "Channel" + std::to_string(slot) + suffix; }
+
+std::string LittleEndian(std::uint32_t value) {
+  std::string bytes(4, '\0');
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>(value >> (8 * i));
+  return bytes;
+}
+
+struct Input {
+  MemoryRegistry registry;
+  std::vector<std::string> keys = {kOwnKeyPath, kGameKeyPath};  // may not exist
+  std::vector<std::uint64_t> failing_calls;
+
+  bool FailsBetween(std::uint64_t first, std::uint64_t end) const {
+    for (std::uint64_t n : failing_calls)
+      if (n >= first && n < end) return true;
+    return false;
+  }
+};
+
+// Mostly the values of slots around the 512 limit, in any letter case.
+std::string ValueName(FuzzedDataProvider& in) {
+  if (in.ConsumeIntegralInRange(0, 3) == 0) return in.ConsumeRandomLengthString(24);
+  static const char* const kPrefixes[] = {"Channel", "channel", "CHANNEL"};
+  static const char* const kSuffixes[] = {"", "color", "pwd", "COLOR", "Pwd"};
+  // One read per statement, so the order is fixed (make_corpus relies on it).
+  std::string name = in.PickValueInArray(kPrefixes);
+  name += std::to_string(in.ConsumeIntegralInRange(0, 520));
+  return name + in.PickValueInArray(kSuffixes);
+}
+
+void AddAccount(Input& input, const std::string& name, bool with_channel_key) {
+  input.registry.AddKey(std::string(kGameKeyPath) + "\\" + name);
+  input.keys.push_back(ChannelKey(name));
+  if (with_channel_key) input.registry.AddKey(ChannelKey(name));
+}
+
+void Build(FuzzedDataProvider& in, Input& input) {
+  MemoryRegistry& registry = input.registry;
+  while (in.remaining_bytes() > 0) {
+    const std::string key = input.keys[in.ConsumeIntegralInRange<std::size_t>(0, input.keys.size() - 1)];
+    switch (in.ConsumeIntegralInRange(0, 6)) {
+      case 0: {
+        const std::string name = in.ConsumeRandomLengthString(16);
+        AddAccount(input, name, in.ConsumeBool());
+        break;
+      }
+      case 1: {  // enough accounts to pass the limit of 100
+        const int count = in.ConsumeIntegralInRange(0, 110);
+        const bool with_channel_key = in.ConsumeBool();
+        for (int i = 0; i < count; ++i) AddAccount(input, "a" + std::to_string(i), with_channel_key);
+        break;
+      }
+      case 2: {
+        static const std::uint32_t kTypes[] = {kRegSz, kRegDword, 0, 3, 7};
+        const std::string name = ValueName(in);
+        const std::uint32_t type = in.PickValueInArray(kTypes);
+        registry.PutValue(key, name, type, in.ConsumeRandomLengthString(600));
+        break;
+      }
+      case 3: {
+        const int slot = in.ConsumeIntegralInRange(0, 520);
+        registry.PutString(key, SlotName(slot, ""), in.ConsumeRandomLengthString(300));
+        registry.PutString(key, SlotName(slot, "pwd"), in.ConsumeRandomLengthString(300));
+        registry.PutDword(key, SlotName(slot, "color"), in.ConsumeIntegral<std::uint32_t>());
+        break;
+      }
+      case 4: {  // a run of slots whose names repeat every `distinct` slots
+        const int first = in.ConsumeIntegralInRange(0, 520);
+        const int count = in.ConsumeIntegralInRange(0, 520);
+        const int distinct = in.ConsumeIntegralInRange(1, 600);
+        for (int slot = first; slot < first + count; ++slot) {
+          registry.PutString(key, SlotName(slot, ""), "c" + std::to_string(slot % distinct));
+          registry.PutString(key, SlotName(slot, "pwd"), "");
+          registry.PutDword(key, SlotName(slot, "color"), static_cast<std::uint32_t>(slot));
+        }
+        break;
+      }
+      case 5: {
+        const std::string subkey = key + "\\" + in.ConsumeRandomLengthString(8);
+        registry.AddKey(subkey);
+        input.keys.push_back(subkey);
+        break;
+      }
+      case 6: {
+        static const long kErrors[] = {kRegAccessDenied, kRegFileNotFound, kRegMoreData, kRegInvalidHandle};
+        const std::uint64_t call = in.ConsumeIntegralInRange<std::uint64_t>(0, 16383);
+        registry.FailCallNumber(call, in.PickValueInArray(kErrors));
+        input.failing_calls.push_back(call);
+        break;
+      }
+    }
+  }
+}
+
+class Observer : public PoolLoadObserver {
+ public:
+  void OnPoolEntryAdded(int index) override { added.push_back(index); }
+  void OnAccountUnreadable(const std::string& account) override { unreadable.push_back(account); }
+
+  std::vector<int> added;
+  std::vector<std::string> unreadable;
+};
+
+bool SameEntries(const ChannelTable& a, const ChannelTable& b, int count) {
+  for (int i = 0; i < count; ++i)
+    if (a.names[i] != b.names[i] || a.passwords[i] != b.passwords[i] || a.colors[i] != b.colors[i])
+      return false;
+  return true;
+}
+
+bool SameTable(const ChannelTable& a, const ChannelTable& b) { return a.count == b.count && SameEntries(a, b, a.count); }
+
+void CheckPoolLoad(Input& input, const AccountList& accounts, ChannelTable* pool) {
+  // The own key's part, read beforehand from a copy that nothing makes fail.
+  MemoryRegistry copy = input.registry;
+  copy.ClearFailures();
+  ChannelTable own;
+  Observer ignored;
+  LoadPool(copy, AccountList(), &own, ignored);
+
+  const std::uint64_t first_call = input.registry.CallCount();
+  Observer observer;
+  LoadPool(input.registry, accounts, pool, observer);
+  CHECK(pool->count >= 0 && pool->count <= kMaxChannels);
+  // The pool list is filled from these calls alone.
+  CHECK(observer.added.size() == static_cast<std::size_t>(pool->count));
+  for (int i = 0; i < pool->count; ++i) CHECK(observer.added[i] == i);
+  CHECK(input.registry.OpenHandleCount() == 0);
+
+  if (input.FailsBetween(first_call, input.registry.CallCount())) return;
+  std::vector<std::string> missing;
+  for (int i = 0; i < accounts.count; ++i)
+    if (!input.registry.HasKey(ChannelKey(accounts.names[i]))) missing.push_back(accounts.names[i]);
+  CHECK(observer.unreadable == missing);
+  // The own key's entries come first, repeats included; the merge adds only
+  // names the pool does not hold yet.
+  CHECK(pool->count >= own.count && SameEntries(*pool, own, own.count));
+  std::set<std::string> names(pool->names, pool->names + own.count);
+  for (int i = own.count; i < pool->count; ++i) CHECK(names.insert(pool->names[i]).second);
+}
+
+// The key holds the table's slots as the game writes them, and no other slot.
+void CheckSaved(const MemoryRegistry& registry, const std::string& key, const ChannelTable& table) {
+  for (int slot = 0; slot < kMaxChannels; ++slot) {
+    const MemoryRegistry::Value* name = registry.FindValue(key, SlotName(slot, ""));
+    const MemoryRegistry::Value* color = registry.FindValue(key, SlotName(slot, "color"));
+    const MemoryRegistry::Value* password = registry.FindValue(key, SlotName(slot, "pwd"));
+    if (slot >= table.count) {
+      CHECK(!name && !color && !password);
+      continue;
+    }
+    CHECK(name && name->type == kRegSz && name->bytes == table.names[slot] + '\0');
+    CHECK(color && color->type == kRegDword && color->bytes == LittleEndian(table.colors[slot]));
+    CHECK(password && password->type == kRegSz && password->bytes == table.passwords[slot] + '\0');
+  }
+}
+
+struct KeptValue {
+  std::string key;
+  std::string name;
+  MemoryRegistry::Value value;
+};
+
+// Every value but the slot values of the keys about to be written. A slot
+// value spelt otherwise ("CHANNEL3") is the same stored value, so values are
+// told apart by address rather than by name.
+std::vector<KeptValue> ValuesASaveKeeps(const Input& input, const std::vector<std::string>& written_keys) {
+  std::set<const MemoryRegistry::Value*> slot_values;
+  for (const std::string& key : written_keys)
+    for (int slot = 0; slot < kMaxChannels; ++slot)
+      for (const char* suffix : {"", "color", "pwd"})
+        if (const MemoryRegistry::Value* value = input.registry.FindValue(key, SlotName(slot, suffix)))
+          slot_values.insert(value);
+  std::vector<KeptValue> kept;
+  for (const std::string& key : input.keys)
+    for (const std::string& name : input.registry.ValueNames(key)) {
+      const MemoryRegistry::Value* value = input.registry.FindValue(key, name);
+      if (!slot_values.count(value)) kept.push_back({key, name, *value});
+    }
+  return kept;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider in(data, size);
+  Input input;
+  Build(in, input);
+  MemoryRegistry& registry = input.registry;
+
+  // Start-up.
+  AccountList accounts;
+  const bool has_game_key = LoadAccounts(registry, &accounts);
+  CHECK(accounts.count >= 0 && accounts.count <= kMaxAccounts);
+  CHECK(has_game_key || accounts.count == 0);
+  const bool accounts_failed = input.FailsBetween(0, registry.CallCount());
+  ChannelTable pool;
+  CheckPoolLoad(input, accounts, &pool);
+  ChannelTable channels;
+  if (accounts.count > 0) LoadAccountChannels(registry, accounts.names[0], &channels);
+  CHECK(channels.count >= 0 && channels.count <= kMaxChannels);
+  CHECK(registry.OpenHandleCount() == 0);
+
+  // "Valider" on the first account, then leaving.
+  std::vector<std::string> written_keys = {kOwnKeyPath};
+  if (accounts.count > 0) written_keys.push_back(ChannelKey(accounts.names[0]));
+  const std::vector<KeptValue> kept = ValuesASaveKeeps(input, written_keys);
+  const std::uint64_t first_save_call = registry.CallCount();
+  const bool channels_saved = accounts.count == 0 || SaveAccountChannels(registry, accounts.names[0], channels);
+  const bool pool_saved = SavePool(registry, pool);
+  const bool save_failed = input.FailsBetween(first_save_call, registry.CallCount());
+  CHECK(registry.OpenHandleCount() == 0);
+  for (const KeptValue& k : kept) {
+    const MemoryRegistry::Value* value = registry.FindValue(k.key, k.name);
+    CHECK(value && value->type == k.value.type && value->bytes == k.value.bytes);
+  }
+
+  // The next start-up, with nothing failing.
+  registry.ClearFailures();
+  AccountList accounts_again;
+  const bool has_game_key_again = LoadAccounts(registry, &accounts_again);
+  if (!accounts_failed) {
+    CHECK(has_game_key_again == has_game_key);
+    CHECK(accounts_again.count == accounts.count);
+    for (int i = 0; i < accounts.count; ++i) CHECK(accounts_again.names[i] == accounts.names[i]);
+  }
+  ChannelTable pool_again;
+  CheckPoolLoad(input, accounts_again, &pool_again);
+  ChannelTable channels_again;
+  if (accounts.count > 0) LoadAccountChannels(registry, accounts.names[0], &channels_again);
+  CHECK(registry.OpenHandleCount() == 0);
+  if (save_failed) return 0;
+
+  CHECK(channels_saved && pool_saved);
+  CheckSaved(registry, kOwnKeyPath, pool);
+  // The own key's part is exactly the saved pool (CheckSaved: nothing beyond
+  // it). The merge may add more: a new name that ended an account's walk may
+  // be known now, and the walk goes on past it.
+  CHECK(pool_again.count >= pool.count && SameEntries(pool_again, pool, pool.count));
+  if (accounts.count > 0) {
+    CheckSaved(registry, ChannelKey(accounts.names[0]), channels);
+    CHECK(SameTable(channels_again, channels));
+  }
+  return 0;
+}
