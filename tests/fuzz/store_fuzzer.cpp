@@ -32,6 +32,23 @@ std::string ChannelKey(const std::string& account) {
 
 std::string SlotName(int slot, const char* suffix) { return "Channel" + std::to_string(slot) + suffix; }
 
+std::string AsciiLower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+// One of the 1536 value names the store writes, in any letter case.
+bool IsSlotName(const std::string& name) {
+  static const std::set<std::string> kNames = [] {
+    std::set<std::string> names;
+    for (int slot = 0; slot < kMaxChannels; ++slot)
+      for (const char* suffix : {"", "color", "pwd"}) names.insert(AsciiLower(SlotName(slot, suffix)));
+    return names;
+  }();
+  return kNames.count(AsciiLower(name)) > 0;
+}
+
 std::string LittleEndian(std::uint32_t value) {
   std::string bytes(4, '\0');
   for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>(value >> (8 * i));
@@ -172,16 +189,15 @@ void CheckPoolLoad(Input& input, const AccountList& accounts, ChannelTable* pool
   for (int i = own.count; i < pool->count; ++i) CHECK(names.insert(pool->names[i]).second);
 }
 
-// The key holds the table's slots as the game writes them, and no other slot.
+// The key holds the table's slots in the game's format, and no other slot.
 void CheckSaved(const MemoryRegistry& registry, const std::string& key, const ChannelTable& table) {
-  for (int slot = 0; slot < kMaxChannels; ++slot) {
+  int slot_values = 0;
+  for (const std::string& name : registry.ValueNames(key)) slot_values += IsSlotName(name);
+  CHECK(slot_values == 3 * table.count);
+  for (int slot = 0; slot < table.count; ++slot) {
     const MemoryRegistry::Value* name = registry.FindValue(key, SlotName(slot, ""));
     const MemoryRegistry::Value* color = registry.FindValue(key, SlotName(slot, "color"));
     const MemoryRegistry::Value* password = registry.FindValue(key, SlotName(slot, "pwd"));
-    if (slot >= table.count) {
-      CHECK(!name && !color && !password);
-      continue;
-    }
     CHECK(name && name->type == kRegSz && name->bytes == table.names[slot] + '\0');
     CHECK(color && color->type == kRegDword && color->bytes == LittleEndian(table.colors[slot]));
     CHECK(password && password->type == kRegSz && password->bytes == table.passwords[slot] + '\0');
@@ -194,16 +210,13 @@ struct KeptValue {
   MemoryRegistry::Value value;
 };
 
-// Every value but the slot values of the keys about to be written. A slot
-// value spelt otherwise ("CHANNEL3") is the same stored value, so values are
-// told apart by address rather than by name.
+// Every value but the slot values of the keys about to be written. A key
+// may be listed under several spellings, so values are told apart by address.
 std::vector<KeptValue> ValuesASaveKeeps(const Input& input, const std::vector<std::string>& written_keys) {
   std::set<const MemoryRegistry::Value*> slot_values;
   for (const std::string& key : written_keys)
-    for (int slot = 0; slot < kMaxChannels; ++slot)
-      for (const char* suffix : {"", "color", "pwd"})
-        if (const MemoryRegistry::Value* value = input.registry.FindValue(key, SlotName(slot, suffix)))
-          slot_values.insert(value);
+    for (const std::string& name : input.registry.ValueNames(key))
+      if (IsSlotName(name)) slot_values.insert(input.registry.FindValue(key, name));
   std::vector<KeptValue> kept;
   for (const std::string& key : input.keys)
     for (const std::string& name : input.registry.ValueNames(key)) {
