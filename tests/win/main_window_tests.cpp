@@ -77,7 +77,12 @@ COLORREF SwatchColor(HWND list, int index) {
   RECT client = {};
   GetClientRect(list, &client);
   BITMAPINFO info = {};
-  info.bmiHeader = {sizeof info.bmiHeader, client.right, -client.bottom, 1, 32, BI_RGB};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = client.right;
+  info.bmiHeader.biHeight = -client.bottom;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
   const HDC dc = CreateCompatibleDC(nullptr);
   void* bits = nullptr;
   const HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);

@@ -137,7 +137,9 @@ ModalAnswers::Answer AnswerMessage(const std::string& expected_text, int button,
     EXPECT_EQ(expected_text, MessageText(box));
     EXPECT_EQ("Chromatte", WindowText(box));
     // System icons are shared: the box shows the very handle LoadIcon gives.
-    if (icon) EXPECT_EQ(LoadIconA(nullptr, icon), MessageIcon(box)) << "icon of \"" << MessageText(box) << "\"";
+    if (icon) {
+      EXPECT_EQ(LoadIconA(nullptr, icon), MessageIcon(box)) << "icon of \"" << MessageText(box) << "\"";
+    }
     ASSERT_NE(nullptr, GetDlgItem(box, button)) << "no button " << button << " in \"" << MessageText(box) << "\"";
     ClickButton(box, button);
   };
