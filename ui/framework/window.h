@@ -1,6 +1,9 @@
 // A window handle with the few calls every control needs. Attached windows
 // carry a pointer back to their object, so a dialog can hand owner-draw
-// requests to the control object that paints them.
+// requests to the control object that paints them. The pointer is the
+// window's user data: a dialog looks its object up for every message it
+// gets, and under Wine a window property would cost a wineserver round trip
+// each time, as much as a registry read.
 #pragma once
 
 #include <windows.h>
@@ -18,15 +21,15 @@ class Window {
 
   void Attach(HWND hwnd) {
     hwnd_ = hwnd;
-    SetPropA(hwnd_, kObjectProperty, this);
+    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     OnAttach();
   }
   void Detach() {
-    if (hwnd_ && IsWindow(hwnd_)) RemovePropA(hwnd_, kObjectProperty);
+    if (hwnd_ && IsWindow(hwnd_)) SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
     hwnd_ = nullptr;
   }
   // The object attached to a window, or null.
-  static Window* FromHandle(HWND hwnd) { return static_cast<Window*>(GetPropA(hwnd, kObjectProperty)); }
+  static Window* FromHandle(HWND hwnd) { return reinterpret_cast<Window*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)); }
 
   LRESULT Send(UINT message, WPARAM wparam = 0, LPARAM lparam = 0) const {
     return SendMessageA(hwnd_, message, wparam, lparam);
@@ -42,9 +45,6 @@ class Window {
   virtual void OnAttach() {}
 
   HWND hwnd_ = nullptr;
-
- private:
-  static constexpr const char* kObjectProperty = "Chromatte.Window";
 };
 
 }  // namespace win
