@@ -1,0 +1,520 @@
+// Times Chromatte on the real registry and with its real main window, with
+// the heaviest content the program takes, against the cheapest plain reading
+// of the same registry values. Runs in a scratch HKEY_CURRENT_USER, so the
+// user's own registry is never read or written.
+//
+//   wine_timing.exe [runs]     (default 7)
+//
+// Every figure is the median of the runs, with the smallest and largest.
+#include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "channel_colors_dlg.h"
+#include "channel_store.h"
+#include "counting_registry.h"
+#include "data_set.h"
+#include "resource.h"
+#include "scratch_hkcu.h"
+#include "ui_harness.h"
+#include "win32_registry.h"
+
+namespace {
+
+using chromatte::bench::Shape;
+
+double Now() {
+  static const double ms_per_tick = [] {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 / static_cast<double>(frequency.QuadPart);
+  }();
+  LARGE_INTEGER ticks;
+  QueryPerformanceCounter(&ticks);
+  return static_cast<double>(ticks.QuadPart) * ms_per_tick;
+}
+
+[[noreturn]] void Fail(const std::string& what) {
+  std::fprintf(stderr, "wine_timing: %s\n", what.c_str());
+  std::fflush(stderr);
+  std::exit(1);
+}
+
+// ---------------------------------------------------------------------------
+// The data set, written with the plain registry calls.
+
+void WriteDataSet(chromatte::test::ScratchHkcu& scratch, Shape shape) {
+  if (!scratch.Clear()) Fail("cannot clear the scratch key");
+  std::string open_path;
+  HKEY key = nullptr;
+  chromatte::bench::ForEachValue(shape, [&](const std::string& path, const std::string& name, std::uint32_t type,
+                                            const void* data, std::uint32_t size) {
+    if (path != open_path) {
+      if (key) RegCloseKey(key);
+      key = nullptr;
+      if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                          nullptr, &key, nullptr) != ERROR_SUCCESS)
+        Fail("cannot create " + path);
+      open_path = path;
+    }
+    if (RegSetValueExA(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size) != ERROR_SUCCESS)
+      Fail("cannot write " + path + " " + name);
+  });
+  if (key) RegCloseKey(key);
+}
+
+// ---------------------------------------------------------------------------
+// The floor: the same values read once, by enumeration.
+
+std::vector<std::string> EnumerateAccounts() {
+  std::vector<std::string> accounts;
+  HKEY game = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, chromatte::kGameKeyPath, 0, KEY_READ, &game) != ERROR_SUCCESS)
+    Fail("no game key");
+  char name[256];
+  for (DWORD i = 0; i < static_cast<DWORD>(chromatte::kMaxAccounts) &&
+                    RegEnumKeyA(game, i, name, sizeof name) == ERROR_SUCCESS;
+       ++i)
+    accounts.push_back(name);
+  RegCloseKey(game);
+  return accounts;
+}
+
+// Reads every value of the key, names and data; returns how many.
+int EnumerateValues(const std::string& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) Fail("cannot open " + path);
+  int values = 0;
+  for (DWORD i = 0;; ++i) {
+    char name[256];
+    BYTE data[256];
+    DWORD name_size = sizeof name;
+    DWORD data_size = sizeof data;
+    DWORD type = 0;
+    if (RegEnumValueA(key, i, name, &name_size, nullptr, &type, data, &data_size) != ERROR_SUCCESS) break;
+    ++values;
+  }
+  RegCloseKey(key);
+  return values;
+}
+
+void OpenAndClose(const std::string& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) Fail("cannot open " + path);
+  RegCloseKey(key);
+}
+
+// Reads the names "Channel0", "Channel1", ... up to the first missing one.
+int QueryNames(const std::string& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) Fail("cannot open " + path);
+  int names = 0;
+  for (;; ++names) {
+    char name[256];
+    DWORD size = sizeof name;
+    if (RegQueryValueExA(key, chromatte::bench::SlotName(names, "").c_str(), nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(name), &size) != ERROR_SUCCESS)
+      break;
+  }
+  RegCloseKey(key);
+  return names;
+}
+
+// Floor A: every value of the own key and of the 100 channel keys (with the
+// account names that lead to them), each read once.
+int FloorAll() {
+  const std::vector<std::string> accounts = EnumerateAccounts();
+  int values = EnumerateValues(chromatte::kOwnKeyPath);
+  for (const std::string& account : accounts) values += EnumerateValues(chromatte::ChannelKeyPath(account));
+  return values;
+}
+
+// Floor B: only the values that this start-up has to read, each once, in
+// the cheapest plain way: the own key's and the first account's by
+// enumeration; of the other accounts, the names when the merge reads them
+// (one query each: enumerating would read colours and passwords too), and
+// otherwise nothing, the key being only opened as the merge opens it.
+int FloorNeeded(Shape shape) {
+  const std::vector<std::string> accounts = EnumerateAccounts();
+  int values = EnumerateValues(chromatte::kOwnKeyPath);
+  for (std::size_t i = 0; i < accounts.size(); ++i) {
+    const std::string path = chromatte::ChannelKeyPath(accounts[i]);
+    if (i == 0)
+      values += EnumerateValues(path);
+    else if (shape == Shape::kMergeReadsAll)
+      values += QueryNames(path);
+    else
+      OpenAndClose(path);
+  }
+  return values;
+}
+
+// ---------------------------------------------------------------------------
+// The start-up's reads made with the plain calls, in the store's order and
+// with its rules but none of its code: what the store adds on top of them.
+
+bool QueryString(HKEY key, const std::string& name, char* buffer) {
+  DWORD size = 256;
+  return RegQueryValueExA(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) ==
+         ERROR_SUCCESS;
+}
+
+bool QueryColor(HKEY key, const std::string& name, DWORD* color) {
+  DWORD size = 4;
+  return RegQueryValueExA(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(color), &size) ==
+         ERROR_SUCCESS;
+}
+
+int RawStartup() {
+  const std::vector<std::string> accounts = EnumerateAccounts();
+  std::vector<std::string> pool;
+  std::unordered_set<std::string> pool_names;
+  char name[256];
+  char password[256];
+  DWORD color = 0;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, chromatte::kOwnKeyPath, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    for (int slot = 0; slot < chromatte::kMaxChannels; ++slot) {
+      if (!QueryString(key, chromatte::bench::SlotName(slot, ""), name) ||
+          !QueryString(key, chromatte::bench::SlotName(slot, "pwd"), password) ||
+          !QueryColor(key, chromatte::bench::SlotName(slot, "color"), &color))
+        break;
+      pool.push_back(name);
+      pool_names.insert(name);
+    }
+    RegCloseKey(key);
+  }
+  for (const std::string& account : accounts) {
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, chromatte::ChannelKeyPath(account).c_str(), 0, KEY_READ, &key) !=
+        ERROR_SUCCESS)
+      continue;
+    for (int slot = 0; pool.size() < static_cast<std::size_t>(chromatte::kMaxChannels); ++slot) {
+      if (!QueryString(key, chromatte::bench::SlotName(slot, ""), name)) break;
+      if (pool_names.count(name)) continue;
+      if (!QueryColor(key, chromatte::bench::SlotName(slot, "color"), &color) ||
+          !QueryString(key, chromatte::bench::SlotName(slot, "pwd"), password))
+        break;
+      pool.push_back(name);
+      pool_names.insert(name);
+    }
+    RegCloseKey(key);
+  }
+  int channels = 0;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, chromatte::ChannelKeyPath(accounts[0]).c_str(), 0, KEY_READ, &key) ==
+      ERROR_SUCCESS) {
+    for (; channels < chromatte::kMaxChannels; ++channels) {
+      if (!QueryString(key, chromatte::bench::SlotName(channels, ""), name) ||
+          !QueryString(key, chromatte::bench::SlotName(channels, "pwd"), password) ||
+          !QueryColor(key, chromatte::bench::SlotName(channels, "color"), &color))
+        break;
+    }
+    RegCloseKey(key);
+  }
+  return static_cast<int>(pool.size()) + channels;
+}
+
+// ---------------------------------------------------------------------------
+// The store's start-up reads, and the window.
+
+class NoObserver : public chromatte::PoolLoadObserver {
+ public:
+  void OnPoolEntryAdded(int) override {}
+  void OnAccountUnreadable(const std::string&) override {}
+};
+
+struct Tables {
+  chromatte::AccountList accounts;
+  chromatte::ChannelTable pool;
+  chromatte::ChannelTable channels;
+};
+
+struct DataSide {
+  double accounts, pool, channels, total;
+};
+
+DataSide StoreStartup(chromatte::Registry& registry, Shape shape) {
+  auto t = std::make_unique<Tables>();
+  NoObserver observer;
+  DataSide times{};
+  const double start = Now();
+  chromatte::LoadAccounts(registry, &t->accounts);
+  const double accounts = Now();
+  chromatte::LoadPool(registry, t->accounts, &t->pool, observer);
+  const double pool = Now();
+  chromatte::LoadAccountChannels(registry, t->accounts.names[0], &t->channels);
+  const double end = Now();
+  times = {accounts - start, pool - accounts, end - pool, end - start};
+  if (t->accounts.count != chromatte::bench::kAccounts || t->pool.count != chromatte::bench::OwnKeyChannels(shape) ||
+      t->channels.count != chromatte::bench::kAccountChannels)
+    Fail("the store read something else than the data set");
+  return times;
+}
+
+// The main window, with the moments of its set-up noted.
+class TimedMainWindow : public CChannelColorsDlg {
+ public:
+  using CChannelColorsDlg::CChannelColorsDlg;
+  double set_up_start = 0;
+  double set_up_end = 0;
+
+ protected:
+  bool OnInitDialog() override {
+    set_up_start = Now();
+    const bool result = CChannelColorsDlg::OnInitDialog();
+    set_up_end = Now();
+    return result;
+  }
+};
+
+// Passes every call on and adds up the time spent inside them, so that a
+// window's start-up splits into registry time and the rest.
+class TimingRegistry : public chromatte::Registry {
+ public:
+  explicit TimingRegistry(chromatte::Registry& inner) : inner_(inner) {}
+  double ms() const { return ms_; }
+
+  long OpenKeyForRead(const std::string& path, chromatte::RegKey* key) override {
+    return Time([&] { return inner_.OpenKeyForRead(path, key); });
+  }
+  long EnumKey(chromatte::RegKey key, std::uint32_t index, std::string* name) override {
+    return Time([&] { return inner_.EnumKey(key, index, name); });
+  }
+  long QueryValue(chromatte::RegKey key, const char* name, void* data, std::uint32_t* size) override {
+    return Time([&] { return inner_.QueryValue(key, name, data, size); });
+  }
+  long CreateKey(const std::string& path, std::uint32_t access, chromatte::RegKey* key) override {
+    return Time([&] { return inner_.CreateKey(path, access, key); });
+  }
+  long DeleteValue(chromatte::RegKey key, const char* name) override {
+    return Time([&] { return inner_.DeleteValue(key, name); });
+  }
+  long SetValue(chromatte::RegKey key, const char* name, std::uint32_t type, const void* data,
+                std::uint32_t size) override {
+    return Time([&] { return inner_.SetValue(key, name, type, data, size); });
+  }
+  long FlushKey(chromatte::RegKey key) override {
+    return Time([&] { return inner_.FlushKey(key); });
+  }
+  long CloseKey(chromatte::RegKey key) override {
+    return Time([&] { return inner_.CloseKey(key); });
+  }
+
+ private:
+  template <class Call>
+  long Time(Call call) {
+    const double start = Now();
+    const long result = call();
+    ms_ += Now() - start;
+    return result;
+  }
+
+  chromatte::Registry& inner_;
+  double ms_ = 0;
+};
+
+struct WindowRun {
+  double created;   // DoModal until the set-up starts: the window and its controls
+  double set_up;    // OnInitDialog: the reads and the filling of the lists
+  double shown;     // DoModal until the window shows, painted, and its loop runs
+  double valider;   // "Valider" pressed: the first account's 512 channels saved
+  double leaving;   // "Quitter" pressed: the pool saved and the window closed
+  double startup_registry = 0;  // with a TimingRegistry: time inside registry calls until shown
+  chromatte::bench::CallCounts startup_calls, valider_calls, leaving_calls;
+};
+
+int ListCount(HWND window, int id) { return static_cast<int>(SendDlgItemMessageA(window, id, LB_GETCOUNT, 0, 0)); }
+
+WindowRun RunWindow(chromatte::Registry& registry, Shape shape,
+                    chromatte::bench::CountingRegistry* counting = nullptr, TimingRegistry* timing = nullptr) {
+  TimedMainWindow window(registry);
+  WindowRun run{};
+  std::string problem;
+  const double start = Now();
+  const INT_PTR result = uitest::RunModal(window, nullptr, [&](HWND hwnd) {
+    run.shown = Now() - start;
+    if (counting) run.startup_calls = counting->counts();
+    if (timing) run.startup_registry = timing->ms();
+    if (ListCount(hwnd, IDC_POOL_LIST) != chromatte::bench::OwnKeyChannels(shape) ||
+        ListCount(hwnd, IDC_CHANNEL_LIST) != chromatte::bench::kAccountChannels)
+      problem = "the window shows other lists than the data set's";
+    // "Valider" as after a change of the channel list.
+    EnableWindow(GetDlgItem(hwnd, IDOK), TRUE);
+    if (counting) counting->Reset();
+    double before = Now();
+    uitest::ClickButton(hwnd, IDOK);
+    run.valider = Now() - before;
+    if (counting) run.valider_calls = counting->counts();
+    if (IsWindowEnabled(GetDlgItem(hwnd, IDOK))) problem = "\"Valider\" did not save";
+    if (counting) counting->Reset();
+    before = Now();
+    uitest::ClickButton(hwnd, IDCANCEL);
+    run.leaving = Now() - before;
+    if (counting) run.leaving_calls = counting->counts();
+  });
+  if (result != IDCANCEL) problem = "the window did not close on \"Quitter\"";
+  if (!problem.empty()) Fail(problem);
+  run.created = window.set_up_start - start;
+  run.set_up = window.set_up_end - window.set_up_start;
+  return run;
+}
+
+// ---------------------------------------------------------------------------
+// Figures
+
+struct Series {
+  std::vector<double> values;
+  void Add(double value) { values.push_back(value); }
+  double Median() const {
+    std::vector<double> sorted = values;
+    std::sort(sorted.begin(), sorted.end());
+    const std::size_t n = sorted.size();
+    return n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
+  }
+  double Min() const { return *std::min_element(values.begin(), values.end()); }
+  double Max() const { return *std::max_element(values.begin(), values.end()); }
+};
+
+void PrintRow(const char* what, const Series& s) {
+  std::printf("  %-58s %9.1f ms  [%.1f .. %.1f]\n", what, s.Median(), s.Min(), s.Max());
+}
+
+void PrintMemory(const char* when) {
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof counters;
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return;
+  std::printf("  memory %-24s working set %6.1f MiB, peak working set %6.1f MiB, peak pagefile %6.1f MiB\n", when,
+              counters.WorkingSetSize / 1048576.0, counters.PeakWorkingSetSize / 1048576.0,
+              counters.PeakPagefileUsage / 1048576.0);
+}
+
+void Measure(chromatte::test::ScratchHkcu& scratch, Shape shape, int runs) {
+  const chromatte::bench::StartupNeeds needs = chromatte::bench::NeedsOf(shape);
+  std::printf("\n%s: own key %d channels, %d accounts of %d channels\n", chromatte::bench::ShapeName(shape),
+              chromatte::bench::OwnKeyChannels(shape), chromatte::bench::kAccounts,
+              chromatte::bench::kAccountChannels);
+  double start = Now();
+  WriteDataSet(scratch, shape);
+  std::printf("  (data set written with RegSetValueExA in %.0f ms)\n", Now() - start);
+
+  // Which calls the start-up, "Valider" and leaving make, in one run of
+  // their own so that counting costs no measured time.
+  chromatte::Win32Registry registry;
+  chromatte::bench::CountingRegistry counting(registry);
+  StoreStartup(counting, shape);
+  const chromatte::bench::CallCounts data_calls = counting.counts();
+  counting.Reset();
+  const WindowRun counted = RunWindow(counting, shape, &counting);
+
+  Series floor_all, floor_needed, raw, accounts, pool, channels, data, created, set_up, shown, valider, leaving,
+      set_up_registry, set_up_rest, shown_rest;
+  int floor_values = 0;
+  int floor_needed_values = 0;
+  const int kinds = 6;
+  for (int r = 0; r < runs; ++r) {
+    // Each run measures in another order, so that a slow spell of the
+    // machine does not always fall on the same figure.
+    for (int k = 0; k < kinds; ++k) {
+      switch ((k + r) % kinds) {
+        case 0:
+          start = Now();
+          floor_values = FloorAll();
+          floor_all.Add(Now() - start);
+          break;
+        case 1:
+          start = Now();
+          floor_needed_values = FloorNeeded(shape);
+          floor_needed.Add(Now() - start);
+          break;
+        case 2:
+          start = Now();
+          if (RawStartup() != chromatte::bench::OwnKeyChannels(shape) + chromatte::bench::kAccountChannels)
+            Fail("the plain reads found something else than the data set");
+          raw.Add(Now() - start);
+          break;
+        case 3: {
+          const DataSide times = StoreStartup(registry, shape);
+          accounts.Add(times.accounts);
+          pool.Add(times.pool);
+          channels.Add(times.channels);
+          data.Add(times.total);
+          break;
+        }
+        case 4: {
+          const WindowRun run = RunWindow(registry, shape);
+          created.Add(run.created);
+          set_up.Add(run.set_up);
+          shown.Add(run.shown);
+          valider.Add(run.valider);
+          leaving.Add(run.leaving);
+          break;
+        }
+        case 5: {
+          TimingRegistry timing(registry);
+          const WindowRun run = RunWindow(timing, shape, nullptr, &timing);
+          set_up_registry.Add(run.startup_registry);
+          set_up_rest.Add(run.set_up - run.startup_registry);
+          shown_rest.Add(run.shown - run.set_up - run.created);
+          break;
+        }
+      }
+    }
+  }
+
+  std::printf("  medians of %d runs [smallest .. largest]\n", runs);
+  std::printf("  floor, the plain registry calls:\n");
+  char line[160];
+  std::snprintf(line, sizeof line, "    A: every value of the own key and the 100 channel keys (%d)", floor_values);
+  PrintRow(line, floor_all);
+  std::snprintf(line, sizeof line, "    B: the values this start-up reads (%d)", floor_needed_values);
+  PrintRow(line, floor_needed);
+  PrintRow("  the start-up's reads as plain calls, without the store", raw);
+  std::printf("  data side (store on Win32Registry):\n");
+  PrintRow("    LoadAccounts", accounts);
+  PrintRow("    LoadPool (own key, then the merge)", pool);
+  PrintRow("    LoadAccountChannels (first account)", channels);
+  PrintRow("    start-up data side, all three", data);
+  std::printf("  main window (CChannelColorsDlg on Win32Registry):\n");
+  PrintRow("    created (DoModal to OnInitDialog)", created);
+  PrintRow("    OnInitDialog (reads, combo box, both lists)", set_up);
+  PrintRow("    start-up until shown (DoModal to its loop)", shown);
+  PrintRow("    \"Valider\" (512 channels saved)", valider);
+  PrintRow("    leaving, \"Quitter\" (pool of the own key saved)", leaving);
+  std::printf("  the window's start-up split (separate runs, each registry call timed):\n");
+  PrintRow("    inside registry calls", set_up_registry);
+  PrintRow("    rest of OnInitDialog (menu, icon, combo box, list items)", set_up_rest);
+  PrintRow("    from OnInitDialog's end until shown (show, paint, timer)", shown_rest);
+  std::printf("  ratios of medians:  data side / floor B %.2f, window shown / floor B %.2f;"
+              " data side / floor A %.2f, window shown / floor A %.2f\n",
+              data.Median() / floor_needed.Median(), shown.Median() / floor_needed.Median(),
+              data.Median() / floor_all.Median(), shown.Median() / floor_all.Median());
+  std::printf("  registry calls, start-up data side: %s\n", chromatte::bench::Describe(data_calls).c_str());
+  std::printf("  registry calls, window start-up:    %s\n", chromatte::bench::Describe(counted.startup_calls).c_str());
+  std::printf("  needed: %d account names + %d values + %d list ends, %d keys opened and closed = %d calls\n",
+              needs.accounts, needs.values, needs.missing_values, needs.keys,
+              needs.accounts + needs.values + needs.missing_values + 2 * needs.keys);
+  std::printf("  registry calls, \"Valider\": %s\n", chromatte::bench::Describe(counted.valider_calls).c_str());
+  std::printf("  registry calls, leaving:   %s\n", chromatte::bench::Describe(counted.leaving_calls).c_str());
+  PrintMemory("after these runs:");
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+  std::printf("wine_timing: %s build, ANSI code page %u\n", sizeof(void*) == 8 ? "x86_64" : "i686", GetACP());
+  PrintMemory("at start:");
+  chromatte::test::ScratchHkcu scratch;
+  if (!scratch.ok()) return 1;
+  for (Shape shape : {Shape::kFullPool, Shape::kMergeReadsAll}) Measure(scratch, shape, runs);
+  scratch.Clear();
+  return 0;
+}
