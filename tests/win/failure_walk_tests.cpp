@@ -1,1 +1,431 @@
+// The main window when the registry fails: every call of a start-up failing
+// in turn, each kind of write failing under "Valider" and on leaving, random
+// failures through a run, and what the real registry refuses.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <random>
+
+#include "channel_colors_dlg.h"
+#include "registry_fixtures.h"
+#include "resource.h"
+#include "scratch_hkcu.h"
+#include "ui_harness.h"
+#include "win32_registry.h"
+
+namespace {
+
+using namespace uitest;
+using namespace chromatte;
+using test::Channel;
+using test::Entries;
+using test::Snapshot;
+using Channels = std::vector<Channel>;
+using Texts = std::vector<std::string>;
+
+const char kPoolUnreadable[] = "Erreur de lecture des comptes (pool) dans la base de registre.";
+const char kNotSaved[] = "Les channels n'ont pas pu \xEAtre enregistr\xE9s dans la base de registre.";
+const char kPoolNotSaved[] =
+    "Le pool n'a pas pu \xEAtre enregistr\xE9 dans la base de registre.\nQuitter sans l'enregistrer ?";
+
+std::string ChannelsUnreadable(const std::string& account) {
+  return "Erreur de lecture des channels dans la base de registre.\nAucun channel trouv\xE9 dans \"" + account +
+         "\".";
+}
+
+// The own key and three accounts that share some names.
+const char* const kAccounts[] = {"Aldric", "Bors", "Cyd"};
+const Channels kOwn{{"Neuf", "n", 0x808000}, {"Raid", "r", 0x0000FF}};
+const Channels kStored[] = {{{"Commerce", "", 0x0000FF}, {"Raid", "r2", 0xFF0000}, {"Guilde", "g", 0x00FF00}},
+                            {{"Guilde", "g2", 0x00AA00}, {"Zone", "z", 0x00AAAA}},
+                            {{"Echo", "e", 0xAA0000}}};
+const std::string kAldric = ChannelKeyPath("Aldric");
+
+void Fill(MemoryRegistry& registry) {
+  test::PutList(registry, kOwnKeyPath, kOwn);
+  for (int i = 0; i < 3; ++i) test::PutList(registry, ChannelKeyPath(kAccounts[i]), kStored[i]);
+}
+
+bool IsStored(const Channel& channel) {
+  for (const Channels& list : {kOwn, kStored[0], kStored[1], kStored[2]})
+    if (std::find(list.begin(), list.end(), channel) != list.end()) return true;
+  return false;
+}
+
+// Which keys exist, with their values, of all the keys a run may touch.
+std::map<std::string, Snapshot> State(const MemoryRegistry& registry) {
+  std::map<std::string, Snapshot> state;
+  Texts paths{"Software\\Brisquel", kOwnKeyPath, kGameKeyPath};
+  for (const char* account : kAccounts) {
+    paths.push_back(std::string(kGameKeyPath) + "\\" + account);
+    paths.push_back(ChannelKeyPath(account));
+  }
+  for (const std::string& path : paths)
+    if (registry.HasKey(path)) state[path] = test::Values(registry, path);
+  return state;
+}
+
+// A key's values once `list` is saved into it.
+Snapshot Saved(const std::string& key, const Channels& list) {
+  MemoryRegistry expected;
+  test::PutList(expected, key, list);
+  return test::Values(expected, key);
+}
+
+// Channel item i shows entry i; each pool item shows an entry of its own.
+::testing::AssertionResult InStep(const CChannelColorsDlg& dialog, HWND window) {
+  std::vector<bool> shown(kMaxChannels);
+  for (const bool pool : {false, true}) {
+    const ChannelTable& table = pool ? dialog.pool() : dialog.channels();
+    const HWND list = GetDlgItem(window, pool ? IDC_POOL_LIST : IDC_CHANNEL_LIST);
+    const Texts texts = ListTexts(list);
+    const std::vector<COLORREF> colors = ListColors(list);
+    if (static_cast<int>(texts.size()) != table.count)
+      return ::testing::AssertionFailure() << texts.size() << " items for " << table.count << " entries";
+    for (int item = 0; item < table.count; ++item) {
+      const int entry = pool ? dialog.PoolEntryOfItem(item) : item;
+      if (entry < 0 || entry >= table.count || (pool && shown[entry]) || texts[item] != table.names[entry] ||
+          colors[item] != table.colors[entry])
+        return ::testing::AssertionFailure() << (pool ? "pool" : "channel") << " item " << item << ": " << texts[item];
+      shown[entry] = pool;
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+INT_PTR RunWindow(Registry& registry, const std::function<void(HWND, CChannelColorsDlg&)>& script) {
+  CChannelColorsDlg dialog(registry);
+  return RunModal(dialog, nullptr, [&](HWND window) { script(window, dialog); });
+}
+
+TEST(FailureWalk, EachCallOfAStartUpFailingInTurn) {
+  MemoryRegistry clean;
+  Fill(clean);
+  test::CallLog log(clean);
+  Channels clean_channels;
+  RunWindow(log, [&](HWND, CChannelColorsDlg& dialog) { clean_channels = Entries(dialog.channels()); });
+  const auto& calls = log.calls();
+  // Calls 0 and 1 open the game key and read its first account: without
+  // them the program ends, as the death tests show.
+  ASSERT_EQ(kGameKeyPath, calls.at(1).path);
+  std::size_t last_open = 0;
+  for (std::size_t n = 0; n < calls.size(); ++n)
+    if (calls[n].op == RegOp::kOpen) last_open = n;
+  ASSERT_EQ(kAldric, calls[last_open].path);
+
+  for (std::size_t n = 2; n < calls.size() && !::testing::Test::HasFailure(); ++n) {
+    static const char* const kOps[] = {"open", "enum", "query", "create", "delete", "set", "flush", "close"};
+    SCOPED_TRACE("call " + std::to_string(n) + ": " + kOps[static_cast<int>(calls[n].op)] + " " + calls[n].path +
+                 " " + calls[n].value);
+    MemoryRegistry registry;
+    Fill(registry);
+    const auto before = State(registry);
+    registry.FailCallNumber(n);
+    ModalAnswers answers;
+    if (calls[n].op == RegOp::kOpen && calls[n].path != kOwnKeyPath)
+      answers.Expect(AnswerMessage(n == last_open ? ChannelsUnreadable("Aldric") : kPoolUnreadable, IDOK, IDI_HAND));
+    bool opened = false;
+    RunWindow(registry, [&](HWND window, CChannelColorsDlg& dialog) {
+      opened = true;
+      EXPECT_EQ(0, answers.pending());
+      EXPECT_TRUE(InStep(dialog, window));
+      const Channels channels = Entries(dialog.channels());
+      EXPECT_TRUE(channels.size() <= clean_channels.size() &&
+                  std::equal(channels.begin(), channels.end(), clean_channels.begin()));
+      for (const Channel& entry : Entries(dialog.pool())) EXPECT_TRUE(IsStored(entry)) << entry.name;
+      EXPECT_EQ(0, registry.OpenHandleCount());
+      EXPECT_EQ(before, State(registry));
+    });
+    EXPECT_TRUE(opened);
+  }
+}
+
+TEST(FailureWalk, ValiderAndLeavingTellEachWriteFailureAndTryAgain) {
+  const struct {
+    const char* what;
+    RegOp op;
+    const char* value;
+  } failures[] = {
+      {"create", RegOp::kCreate, ""},          {"delete of slot 0", RegOp::kDelete, "Channel0"},
+      {"delete of a later slot", RegOp::kDelete, "Channel300pwd"},
+      {"set of a name", RegOp::kSet, "Channel1"}, {"set of a colour", RegOp::kSet, "Channel1color"},
+      {"set of a password", RegOp::kSet, "Channel1pwd"}, {"flush", RegOp::kFlush, ""},
+      {"close, once all is written", RegOp::kClose, ""},
+  };
+  for (const auto& failure : failures) {
+    SCOPED_TRACE(failure.what);
+    const bool fails = failure.op != RegOp::kClose;
+    MemoryRegistry registry;
+    Fill(registry);
+    Channels pool;
+    const INT_PTR result = RunWindow(registry, [&](HWND window, CChannelColorsDlg& dialog) {
+      ModalAnswers answers;
+      ClickItem(GetDlgItem(window, IDC_POOL_LIST), 0);
+      ClickButton(window, IDC_ADD);
+      answers.Expect(AnswerChannelEdit("Nouveau", "x", IDOK));
+      ClickButton(window, IDC_CREATE);
+      pool = Entries(dialog.pool());
+      const Channels channels = Entries(dialog.channels());
+      ASSERT_EQ(0, answers.pending());
+
+      registry.FailOn(failure.op, kAldric, failure.value);
+      if (fails) answers.Expect(AnswerMessage(kNotSaved, IDOK, IDI_HAND));
+      ClickButton(window, IDOK);
+      ASSERT_EQ(0, answers.pending());
+      EXPECT_EQ(fails, IsItemEnabled(window, IDOK));
+      registry.ClearFailures();
+      ClickButton(window, IDOK);
+      EXPECT_FALSE(IsItemEnabled(window, IDOK));
+      EXPECT_EQ(Saved(kAldric, channels), test::Values(registry, kAldric));
+
+      registry.FailOn(failure.op, kOwnKeyPath, failure.value);
+      if (fails) {
+        answers.Expect(AnswerMessage(kPoolNotSaved, IDNO, IDI_WARNING));
+        ClickButton(window, IDCANCEL);
+        EXPECT_TRUE(IsWindowVisible(window));
+        EXPECT_EQ(pool, Entries(dialog.pool()));
+        EXPECT_EQ(channels, Entries(dialog.channels()));
+        EXPECT_TRUE(InStep(dialog, window));
+        registry.ClearFailures();
+      }
+      ClickButton(window, IDCANCEL);
+    });
+    EXPECT_EQ(IDCANCEL, result);
+    EXPECT_EQ(Saved(kOwnKeyPath, pool), test::Values(registry, kOwnKeyPath));
+    EXPECT_EQ(0, registry.OpenHandleCount());
+  }
+}
+
+// What a start-up shows, as the store reads `registry`.
+struct StartUp {
+  Texts messages;
+  Channels pool, channels;
+};
+StartUp StoreStartUp(MemoryRegistry registry) {
+  struct : PoolLoadObserver {
+    Texts texts;
+    void OnPoolEntryAdded(int) override {}
+    void OnAccountUnreadable(const std::string&) override { texts.push_back(kPoolUnreadable); }
+  } observer;
+  AccountList accounts;
+  ChannelTable pool, channels;
+  LoadAccounts(registry, &accounts);
+  LoadPool(registry, accounts, &pool, observer);
+  if (!LoadAccountChannels(registry, accounts.names[0], &channels))
+    observer.texts.push_back(ChannelsUnreadable(accounts.names[0]));
+  return {observer.texts, Entries(pool), Entries(channels)};
+}
+
+// Fails none to two calls of the coming save of `count` entries; true when any.
+bool FailSomeSaveCalls(MemoryRegistry& registry, int count, std::mt19937& random) {
+  const unsigned calls = 1 + 3 * kMaxChannels + 3 * count + 1;  // create .. flush; a failed close is no failure
+  const unsigned failures = random() % 3;
+  for (unsigned i = 0; i < failures; ++i) registry.FailCallNumber(registry.CallCount() + random() % calls);
+  return failures > 0;
+}
+
+TEST(FailureWalk, RandomFailuresKeepListsAndTablesInStep) {
+  MemoryRegistry probe;
+  Fill(probe);
+  test::CallLog start_up(probe);
+  RunWindow(start_up, [](HWND, CChannelColorsDlg&) {});
+  for (unsigned seed = 1; seed <= 25 && !::testing::Test::HasFailure(); ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    MemoryRegistry registry;
+    Fill(registry);
+    for (unsigned i = 1 + random() % 3; i > 0; --i) registry.FailCallNumber(2 + random() % (start_up.calls().size() - 2));
+    StartUp expected = StoreStartUp(registry);
+    const auto before = State(registry);
+    Channels pool;
+    bool pool_saved = true;
+    {
+      ModalAnswers answers;
+      for (const std::string& text : expected.messages) answers.Expect(AnswerMessage(text, IDOK, IDI_HAND));
+      RunWindow(registry, [&](HWND window, CChannelColorsDlg& dialog) {
+        registry.ClearFailures();
+        ASSERT_EQ(0, answers.pending());
+        EXPECT_EQ(expected.pool, Entries(dialog.pool()));
+        EXPECT_EQ(expected.channels, Entries(dialog.channels()));
+        EXPECT_TRUE(InStep(dialog, window));
+        EXPECT_EQ(before, State(registry));
+
+        if (dialog.pool().count > 0) ClickItem(GetDlgItem(window, IDC_POOL_LIST), random() % dialog.pool().count);
+        ClickButton(window, IDC_ADD);
+        const bool changed = IsItemEnabled(window, IDOK);
+        const bool fails = FailSomeSaveCalls(registry, dialog.channels().count, random) && changed;
+        if (fails) answers.Expect(AnswerMessage(kNotSaved, IDOK, IDI_HAND));
+        ClickButton(window, IDOK);
+        ASSERT_EQ(0, answers.pending());
+        EXPECT_EQ(fails, IsItemEnabled(window, IDOK));
+        registry.ClearFailures();
+        ClickButton(window, IDOK);
+        if (changed) {
+          EXPECT_EQ(Saved(kAldric, Entries(dialog.channels())), test::Values(registry, kAldric));
+        }
+        EXPECT_TRUE(InStep(dialog, window));
+        EXPECT_EQ(0, registry.OpenHandleCount());
+
+        pool = Entries(dialog.pool());
+        if (FailSomeSaveCalls(registry, dialog.pool().count, random)) {
+          pool_saved = random() % 2;
+          answers.Expect(AnswerMessage(kPoolNotSaved, pool_saved ? IDNO : IDYES, IDI_WARNING));
+          ClickButton(window, IDCANCEL);
+          if (!pool_saved) return;
+          EXPECT_TRUE(InStep(dialog, window));
+          registry.ClearFailures();
+        }
+        ClickButton(window, IDCANCEL);
+      });
+    }
+    registry.ClearFailures();
+    if (pool_saved) {
+      EXPECT_EQ(Saved(kOwnKeyPath, pool), test::Values(registry, kOwnKeyPath));
+    }
+    EXPECT_EQ(0, registry.OpenHandleCount());
+
+    // The next start reads what was left, a half-written pool included.
+    expected = StoreStartUp(registry);
+    ModalAnswers answers;
+    for (const std::string& text : expected.messages) answers.Expect(AnswerMessage(text, IDOK, IDI_HAND));
+    RunWindow(registry, [&](HWND window, CChannelColorsDlg& dialog) {
+      EXPECT_EQ(expected.pool, Entries(dialog.pool()));
+      EXPECT_TRUE(InStep(dialog, window));
+    });
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The real registry, in a scratch HKEY_CURRENT_USER
+
+void RawSet(const std::string& path, const std::string& name = "", DWORD type = REG_SZ,
+            const std::string& bytes = "", DWORD options = REG_OPTION_NON_VOLATILE) {
+  HKEY key;
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, options, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+  if (!name.empty())
+    RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                   static_cast<DWORD>(bytes.size()));
+  RegCloseKey(key);
+}
+
+Snapshot RawValues(const std::string& path) {
+  Snapshot values;
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return values;
+  char name[256];
+  BYTE data[1024];
+  for (DWORD i = 0, name_size = sizeof name, size = sizeof data, type = 0;
+       RegEnumValueA(key, i, name, &name_size, nullptr, &type, data, &size) == ERROR_SUCCESS;
+       ++i, name_size = sizeof name, size = sizeof data)
+    values[name] = {type, std::string(reinterpret_cast<const char*>(data), size)};
+  RegCloseKey(key);
+  return values;
+}
+
+void Put(const std::string& path, const Channels& list) {
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    const std::string slot = test::Slot(static_cast<int>(i));
+    RawSet(path, slot, REG_SZ, list[i].name + '\0');
+    RawSet(path, slot + "color", REG_DWORD, std::string(reinterpret_cast<const char*>(&list[i].color), 4));
+    RawSet(path, slot + "pwd", REG_SZ, list[i].password + '\0');
+  }
+}
+
+class RealRegistryFailures : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(scratch_.ok()) << "HKEY_CURRENT_USER is still the user's own"; }
+
+  test::ScratchHkcu scratch_;
+  Win32Registry registry_;
+};
+
+TEST_F(RealRegistryFailures, ChannelKeyNameTakenByAValue) {
+  const std::string aldric = std::string(kGameKeyPath) + "\\Aldric";
+  RawSet(aldric, "ChatterChannels", REG_SZ, std::string("pas une cl\xE9", 12));
+  Put(ChannelKeyPath("Bors"), {kStored[1][1]});
+  ModalAnswers answers;
+  answers.Expect(AnswerMessage(kPoolUnreadable, IDOK, IDI_HAND));
+  answers.Expect(AnswerMessage(ChannelsUnreadable("Aldric"), IDOK, IDI_HAND));
+  RunWindow(registry_, [&](HWND window, CChannelColorsDlg& dialog) {
+    EXPECT_EQ(0, dialog.channels().count);
+    EXPECT_EQ(Channels{kStored[1][1]}, Entries(dialog.pool()));
+    // Keys and values are named apart: "Valider" makes the key beside the value.
+    ClickItem(GetDlgItem(window, IDC_POOL_LIST), 0);
+    ClickButton(window, IDC_ADD);
+    ClickButton(window, IDOK);
+    EXPECT_FALSE(IsItemEnabled(window, IDOK));
+    EXPECT_EQ(Saved(kAldric, {kStored[1][1]}), RawValues(kAldric));
+    EXPECT_EQ(1u, RawValues(aldric).count("ChatterChannels"));
+    ClickButton(window, IDCANCEL);
+  });
+}
+
+TEST_F(RealRegistryFailures, NoKeyCanBeMadeUnderAVolatileKeyUntilItGoes) {
+  const std::string aldric = std::string(kGameKeyPath) + "\\Aldric";
+  RawSet(kGameKeyPath);
+  RawSet(aldric, "", REG_SZ, "", REG_OPTION_VOLATILE);
+  RawSet("Software\\Brisquel", "", REG_SZ, "", REG_OPTION_VOLATILE);
+  Put(ChannelKeyPath("Bors"), kStored[1]);
+  ModalAnswers answers;
+  answers.Expect(AnswerMessage(kPoolUnreadable, IDOK, IDI_HAND));
+  answers.Expect(AnswerMessage(ChannelsUnreadable("Aldric"), IDOK, IDI_HAND));
+  Channels pool;
+  const INT_PTR result = RunWindow(registry_, [&](HWND window, CChannelColorsDlg& dialog) {
+    ClickItem(GetDlgItem(window, IDC_POOL_LIST), 1);
+    ClickButton(window, IDC_ADD);
+    answers.Expect(AnswerMessage(kNotSaved, IDOK, IDI_HAND));
+    ClickButton(window, IDOK);
+    ASSERT_EQ(0, answers.pending());
+    EXPECT_TRUE(IsItemEnabled(window, IDOK));
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CURRENT_USER, aldric.c_str()));
+    ClickButton(window, IDOK);
+    EXPECT_FALSE(IsItemEnabled(window, IDOK));
+    EXPECT_EQ(Saved(kAldric, {kStored[1][1]}), RawValues(kAldric));
+
+    pool = Entries(dialog.pool());
+    answers.Expect(AnswerMessage(kPoolNotSaved, IDNO, IDI_WARNING));
+    ClickButton(window, IDCANCEL);
+    EXPECT_TRUE(IsWindowVisible(window));
+    // With no key above the own key, leaving makes both.
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Brisquel"));
+    ClickButton(window, IDCANCEL);
+  });
+  EXPECT_EQ(IDCANCEL, result);
+  EXPECT_EQ(Saved(kOwnKeyPath, pool), RawValues(kOwnKeyPath));
+}
+
+TEST_F(RealRegistryFailures, ValuesOfTheWrongTypeOrSize) {
+  const std::string bors = ChannelKeyPath("Bors"), dword_abc("ABC\0", 4), nine(9, '\x7F');
+  // Own key: a 2-byte REG_SZ colour and a REG_DWORD name are taken as bytes;
+  // a 9-byte colour ends the list.
+  Put(kOwnKeyPath, {kOwn[0], {"Raid", "r", 0}, {"", "x", 0x0A0B0C}, {"Trop", "t", 0}, kStored[2][0]});
+  RawSet(kOwnKeyPath, "Channel1color", REG_SZ, std::string("\x11", 2));
+  RawSet(kOwnKeyPath, "Channel2", REG_DWORD, dword_abc);
+  RawSet(kOwnKeyPath, "Channel3color", REG_BINARY, nine);
+  // Aldric: a new name with a 9-byte colour ends both its readings.
+  Put(kAldric, {kStored[0][0], {"Zone", "z", 0}, kStored[2][0]});
+  RawSet(kAldric, "Channel1color", REG_BINARY, nine);
+  // Bors: a known REG_DWORD name is passed over; a 2-byte colour comes in.
+  Put(bors, {{"", "", 0}, {"Guilde", "g2", 0}});
+  RawSet(bors, "Channel0", REG_DWORD, dword_abc);
+  RawSet(bors, "Channel1color", REG_SZ, std::string("\x22", 2));
+
+  const Channels pool{kOwn[0], {"Raid", "r", 0x11}, {"ABC", "x", 0x0A0B0C}, kStored[0][0], {"Guilde", "g2", 0x22}};
+  const INT_PTR result = RunWindow(registry_, [&](HWND window, CChannelColorsDlg& dialog) {
+    EXPECT_EQ(pool, Entries(dialog.pool()));
+    EXPECT_EQ(Channels{kStored[0][0]}, Entries(dialog.channels()));
+    EXPECT_TRUE(InStep(dialog, window));
+    ClickItem(GetDlgItem(window, IDC_POOL_LIST), 2);
+    ClickButton(window, IDC_ADD);
+    ClickButton(window, IDOK);
+    EXPECT_EQ(Saved(kAldric, {kStored[0][0], pool[2]}), RawValues(kAldric));
+    ClickButton(window, IDCANCEL);
+  });
+  EXPECT_EQ(IDCANCEL, result);
+  EXPECT_EQ(Saved(kOwnKeyPath, pool), RawValues(kOwnKeyPath));
+}
+
+}  // namespace
