@@ -382,6 +382,16 @@ struct Series {
   double Max() const { return *std::max_element(values.begin(), values.end()); }
 };
 
+// The ratio of two figures measured in the same runs, three ways: of their
+// medians; the median of the run-by-run ratios, which a slow spell of the
+// machine spoils less since both figures of a run are taken close together;
+// of their smallest values, the least disturbed.
+void PrintRatio(const char* what, const Series& a, const Series& b) {
+  Series paired;
+  for (std::size_t i = 0; i < a.values.size() && i < b.values.size(); ++i) paired.Add(a.values[i] / b.values[i]);
+  std::printf("    %-44s %5.2f   %5.2f   %5.2f\n", what, a.Median() / b.Median(), paired.Median(), a.Min() / b.Min());
+}
+
 void PrintRow(const char* what, const Series& s) {
   std::printf("  %-58s %9.1f ms  [%.1f .. %.1f]\n", what, s.Median(), s.Min(), s.Max());
 }
@@ -491,10 +501,11 @@ void Measure(chromatte::test::ScratchHkcu& scratch, Shape shape, int runs) {
   PrintRow("    inside registry calls", set_up_registry);
   PrintRow("    rest of OnInitDialog (menu, icon, combo box, list items)", set_up_rest);
   PrintRow("    from OnInitDialog's end until shown (show, paint, timer)", shown_rest);
-  std::printf("  ratios of medians:  data side / floor B %.2f, window shown / floor B %.2f;"
-              " data side / floor A %.2f, window shown / floor A %.2f\n",
-              data.Median() / floor_needed.Median(), shown.Median() / floor_needed.Median(),
-              data.Median() / floor_all.Median(), shown.Median() / floor_all.Median());
+  std::printf("  ratios:                                      of medians, median by run, of smallest\n");
+  PrintRatio("start-up data side / floor B", data, floor_needed);
+  PrintRatio("window start-up until shown / floor B", shown, floor_needed);
+  PrintRatio("start-up data side / floor A", data, floor_all);
+  PrintRatio("window start-up until shown / floor A", shown, floor_all);
   std::printf("  registry calls, start-up data side: %s\n", chromatte::bench::Describe(data_calls).c_str());
   std::printf("  registry calls, window start-up:    %s\n", chromatte::bench::Describe(counted.startup_calls).c_str());
   std::printf("  needed: %d account names + %d values + %d list ends, %d keys opened and closed = %d calls\n",
