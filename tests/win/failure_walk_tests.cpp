@@ -9,6 +9,7 @@
 #include <random>
 
 #include "channel_colors_dlg.h"
+#include "messages.h"
 #include "registry_fixtures.h"
 #include "resource.h"
 #include "scratch_hkcu.h"
@@ -24,16 +25,6 @@ using test::Entries;
 using test::Snapshot;
 using Channels = std::vector<Channel>;
 using Texts = std::vector<std::string>;
-
-const char kPoolUnreadable[] = "Erreur de lecture des comptes (pool) dans la base de registre.";
-const char kNotSaved[] = "Les channels n'ont pas pu \xEAtre enregistr\xE9s dans la base de registre.";
-const char kPoolNotSaved[] =
-    "Le pool n'a pas pu \xEAtre enregistr\xE9 dans la base de registre.\nQuitter sans l'enregistrer ?";
-
-std::string ChannelsUnreadable(const std::string& account) {
-  return "Erreur de lecture des channels dans la base de registre.\nAucun channel trouv\xE9 dans \"" + account +
-         "\".";
-}
 
 // The own key and three accounts that share some names.
 const char* const kAccounts[] = {"Aldric", "Bors", "Cyd"};
@@ -125,7 +116,7 @@ TEST(FailureWalk, EachCallOfAStartUpFailingInTurn) {
     registry.FailCallNumber(n);
     ModalAnswers answers;
     if (calls[n].op == RegOp::kOpen && calls[n].path != kOwnKeyPath)
-      answers.Expect(AnswerMessage(n == last_open ? ChannelsUnreadable("Aldric") : kPoolUnreadable, IDOK, IDI_HAND));
+      answers.Expect(AnswerMessage(n == last_open ? ChannelsUnreadable("Aldric") : kPoolAccountUnreadable, IDOK, IDI_HAND));
     bool opened = false;
     RunWindow(registry, [&](HWND window, CChannelColorsDlg& dialog) {
       opened = true;
@@ -140,6 +131,18 @@ TEST(FailureWalk, EachCallOfAStartUpFailingInTurn) {
     });
     EXPECT_TRUE(opened);
   }
+}
+
+// "Valider" with the registry's failures set, which `fails` says make the
+// save fail: the user is told and the button stays enabled. Then "Valider"
+// again without them.
+void ValiderThroughFailures(HWND window, MemoryRegistry& registry, ModalAnswers& answers, bool fails) {
+  if (fails) answers.Expect(AnswerMessage(kChannelsNotSaved, IDOK, IDI_HAND));
+  ClickButton(window, IDOK);
+  EXPECT_EQ(0, answers.pending());
+  EXPECT_EQ(fails, IsItemEnabled(window, IDOK));
+  registry.ClearFailures();
+  ClickButton(window, IDOK);
 }
 
 TEST(FailureWalk, ValiderAndLeavingTellEachWriteFailureAndTryAgain) {
@@ -171,12 +174,7 @@ TEST(FailureWalk, ValiderAndLeavingTellEachWriteFailureAndTryAgain) {
       ASSERT_EQ(0, answers.pending());
 
       registry.FailOn(failure.op, kAldric, failure.value);
-      if (fails) answers.Expect(AnswerMessage(kNotSaved, IDOK, IDI_HAND));
-      ClickButton(window, IDOK);
-      ASSERT_EQ(0, answers.pending());
-      EXPECT_EQ(fails, IsItemEnabled(window, IDOK));
-      registry.ClearFailures();
-      ClickButton(window, IDOK);
+      ValiderThroughFailures(window, registry, answers, fails);
       EXPECT_FALSE(IsItemEnabled(window, IDOK));
       EXPECT_EQ(Saved(kAldric, channels), test::Values(registry, kAldric));
 
@@ -207,7 +205,7 @@ StartUp StoreStartUp(MemoryRegistry registry) {
   struct : PoolLoadObserver {
     Texts texts;
     void OnPoolEntryAdded(int) override {}
-    void OnAccountUnreadable(const std::string&) override { texts.push_back(kPoolUnreadable); }
+    void OnAccountUnreadable(const std::string&) override { texts.push_back(kPoolAccountUnreadable); }
   } observer;
   AccountList accounts;
   ChannelTable pool, channels;
@@ -256,12 +254,7 @@ TEST(FailureWalk, RandomFailuresKeepListsAndTablesInStep) {
         ClickButton(window, IDC_ADD);
         const bool changed = IsItemEnabled(window, IDOK);
         const bool fails = FailSomeSaveCalls(registry, dialog.channels().count, random) && changed;
-        if (fails) answers.Expect(AnswerMessage(kNotSaved, IDOK, IDI_HAND));
-        ClickButton(window, IDOK);
-        ASSERT_EQ(0, answers.pending());
-        EXPECT_EQ(fails, IsItemEnabled(window, IDOK));
-        registry.ClearFailures();
-        ClickButton(window, IDOK);
+        ValiderThroughFailures(window, registry, answers, fails);
         if (changed) {
           EXPECT_EQ(Saved(kAldric, Entries(dialog.channels())), test::Values(registry, kAldric));
         }
@@ -347,7 +340,7 @@ TEST_F(RealRegistryFailures, ChannelKeyNameTakenByAValue) {
   RawSet(aldric, "ChatterChannels", REG_SZ, std::string("pas une cl\xE9", 12));
   Put(ChannelKeyPath("Bors"), {kStored[1][1]});
   ModalAnswers answers;
-  answers.Expect(AnswerMessage(kPoolUnreadable, IDOK, IDI_HAND));
+  answers.Expect(AnswerMessage(kPoolAccountUnreadable, IDOK, IDI_HAND));
   answers.Expect(AnswerMessage(ChannelsUnreadable("Aldric"), IDOK, IDI_HAND));
   RunWindow(registry_, [&](HWND window, CChannelColorsDlg& dialog) {
     EXPECT_EQ(0, dialog.channels().count);
@@ -370,13 +363,13 @@ TEST_F(RealRegistryFailures, NoKeyCanBeMadeUnderAVolatileKeyUntilItGoes) {
   RawSet("Software\\Brisquel", "", REG_SZ, "", REG_OPTION_VOLATILE);
   Put(ChannelKeyPath("Bors"), kStored[1]);
   ModalAnswers answers;
-  answers.Expect(AnswerMessage(kPoolUnreadable, IDOK, IDI_HAND));
+  answers.Expect(AnswerMessage(kPoolAccountUnreadable, IDOK, IDI_HAND));
   answers.Expect(AnswerMessage(ChannelsUnreadable("Aldric"), IDOK, IDI_HAND));
   Channels pool;
   const INT_PTR result = RunWindow(registry_, [&](HWND window, CChannelColorsDlg& dialog) {
     ClickItem(GetDlgItem(window, IDC_POOL_LIST), 1);
     ClickButton(window, IDC_ADD);
-    answers.Expect(AnswerMessage(kNotSaved, IDOK, IDI_HAND));
+    answers.Expect(AnswerMessage(kChannelsNotSaved, IDOK, IDI_HAND));
     ClickButton(window, IDOK);
     ASSERT_EQ(0, answers.pending());
     EXPECT_TRUE(IsItemEnabled(window, IDOK));

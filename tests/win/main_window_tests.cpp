@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "channel_colors_dlg.h"
+#include "messages.h"
 #include "registry_fixtures.h"
 #include "resource.h"
 #include "scratch_hkcu.h"
@@ -26,19 +27,6 @@ using chromatte::kOwnKeyPath;
 using chromatte::test::Channel;
 using chromatte::test::PutList;
 using chromatte::test::Values;
-
-const char kGameKeyUnreadable[] =
-    "Erreur de lecture des comptes dans la base de registre.\nAucun compte trouv\xE9.";
-const char kNoAccount[] = "Aucun compte Zorvan trouv\xE9";
-const char kPoolAccountUnreadable[] = "Erreur de lecture des comptes (pool) dans la base de registre.";
-const char kChannelsNotSaved[] = "Les channels n'ont pas pu \xEAtre enregistr\xE9s dans la base de registre.";
-const char kPoolNotSaved[] =
-    "Le pool n'a pas pu \xEAtre enregistr\xE9 dans la base de registre.\nQuitter sans l'enregistrer ?";
-
-std::string ChannelsUnreadable(const std::string& account) {
-  return "Erreur de lecture des channels dans la base de registre.\nAucun channel trouv\xE9 dans \"" + account +
-         "\".";
-}
 
 const std::string kAldric = ChannelKeyPath("Aldric");
 const Channel kCommerce{"Commerce", "", 0x0000FF};

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "channel_colors_dlg.h"
+#include "messages.h"
 #include "registry_fixtures.h"
 #include "resource.h"
 #include "ui_harness.h"
@@ -20,16 +21,6 @@ using test::Channel;
 using test::Entries;
 using Channels = std::vector<Channel>;
 using Texts = std::vector<std::string>;
-
-const char kPoolUnreadable[] = "Erreur de lecture des comptes (pool) dans la base de registre.";
-const std::string kExists = "Ce channel existe d\xE9j\xE0.\nSouhaitez vous l'\xE9" "craser ?";
-const std::string kConfirmDelete =
-    "Etes vous sure de vouloir effacer le(s) channel(s) s\xE9l\xE9" "ctionn\xE9(s) ?";
-
-std::string ChannelsUnreadable(const std::string& account) {
-  return "Erreur de lecture des channels dans la base de registre.\nAucun channel trouv\xE9 dans \"" + account +
-         "\".";
-}
 
 // In the registry's order. Dame has no channel key until a save makes it.
 const char* const kAccounts[] = {"Aldric", "Bors", "Cyd", "Dame"};
@@ -98,7 +89,7 @@ class ModelRun {
     pool_ = own_;
     for (const char* account : kAccounts) {
       const auto saved = saved_.find(account);
-      if (saved == saved_.end()) answers_->Expect(AnswerMessage(kPoolUnreadable, IDOK, IDI_HAND));
+      if (saved == saved_.end()) answers_->Expect(AnswerMessage(kPoolAccountUnreadable, IDOK, IDI_HAND));
       for (std::size_t i = 0; saved != saved_.end() && i < saved->second.size(); ++i)
         if (Find(pool_, saved->second[i].name) < 0) pool_.push_back(saved->second[i]);
     }
@@ -205,7 +196,7 @@ class ModelRun {
     Note("Cr\xE9" "er \"" + name + "\" " + (button == IDOK ? "OK" : "Cancel") + (asks ? answer == IDYES ? " Yes" : " No" : ""));
     std::string initial = "?";
     answers_->Expect(AnswerChannelEdit(name, password, button, &initial));
-    if (asks) answers_->Expect(AnswerMessage(kExists, answer, IDI_QUESTION));
+    if (asks) answers_->Expect(AnswerMessage(kChannelExists, answer, IDI_QUESTION));
     ClickButton(window_, IDC_CREATE);
     EXPECT_EQ("", initial);
     if (button != IDOK || name.empty()) return;

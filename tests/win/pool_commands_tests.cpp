@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "channel_colors_dlg.h"
+#include "messages.h"
 #include "registry_fixtures.h"
 #include "resource.h"
 #include "ui_harness.h"
@@ -23,9 +24,6 @@ using Channels = std::vector<Channel>;
 using Texts = std::vector<std::string>;
 
 const COLORREF kNew = CChannelColorsDlg::NEW_CHANNEL_COLOR;
-const std::string kExists = "Ce channel existe d\xE9j\xE0.\nSouhaitez vous l'\xE9" "craser ?";
-const std::string kConfirmDelete =
-    "Etes vous sure de vouloir effacer le(s) channel(s) s\xE9l\xE9" "ctionn\xE9(s) ?";
 
 struct Window {
   HWND dialog;
@@ -110,12 +108,12 @@ TEST_F(PoolCommands, CreateAddsOrOverwritesOnlyAsAnswered) {
     EXPECT_TRUE(InStep(dialog(), w.pool));
 
     answers.Expect(AnswerChannelEdit("Alpha", "changed", IDOK));
-    answers.Expect(AnswerMessage(kExists, IDNO, IDI_QUESTION));
+    answers.Expect(AnswerMessage(kChannelExists, IDNO, IDI_QUESTION));
     ClickButton(w.dialog, IDC_CREATE);
     EXPECT_EQ("pa", pool()[0].password);
 
     answers.Expect(AnswerChannelEdit("Alpha", "changed", IDOK));
-    answers.Expect(AnswerMessage(kExists, IDYES, IDI_QUESTION));
+    answers.Expect(AnswerMessage(kChannelExists, IDYES, IDI_QUESTION));
     ClickButton(w.dialog, IDC_CREATE);
     EXPECT_EQ((Channels{{"Alpha", "changed", 0x10}, start[1], {"alpha", "new", kNew}}), pool());
     EXPECT_TRUE(InStep(dialog(), w.pool));

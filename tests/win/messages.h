@@ -1,0 +1,26 @@
+// The program's messages as the user reads them, in code page 1252, written
+// out here rather than loaded from the string table so that a wrong string
+// resource fails the tests.
+#pragma once
+
+#include <string>
+
+namespace uitest {
+
+inline const char kGameKeyUnreadable[] =
+    "Erreur de lecture des comptes dans la base de registre.\nAucun compte trouv\xE9.";
+inline const char kNoAccount[] = "Aucun compte Zorvan trouv\xE9";
+inline const char kPoolAccountUnreadable[] = "Erreur de lecture des comptes (pool) dans la base de registre.";
+inline const char kChannelsNotSaved[] = "Les channels n'ont pas pu \xEAtre enregistr\xE9s dans la base de registre.";
+inline const char kPoolNotSaved[] =
+    "Le pool n'a pas pu \xEAtre enregistr\xE9 dans la base de registre.\nQuitter sans l'enregistrer ?";
+inline const char kChannelExists[] = "Ce channel existe d\xE9j\xE0.\nSouhaitez vous l'\xE9" "craser ?";
+inline const char kConfirmDelete[] =
+    "Etes vous sure de vouloir effacer le(s) channel(s) s\xE9l\xE9" "ctionn\xE9(s) ?";
+
+inline std::string ChannelsUnreadable(const std::string& account) {
+  return "Erreur de lecture des channels dans la base de registre.\nAucun channel trouv\xE9 dans \"" + account +
+         "\".";
+}
+
+}  // namespace uitest
