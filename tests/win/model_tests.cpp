@@ -322,9 +322,9 @@ class ModelRun {
 };
 
 TEST(ModelTest, RandomCommandsAgreeWithTheModel) {
-  for (unsigned seed : {20240611u, 7u}) {
+  for (unsigned seed : {20240611u, 7u, 1234567u}) {
     ModelRun run(seed);
-    run.Run(300);
+    run.Run(400);
     if (::testing::Test::HasFailure()) {
       ADD_FAILURE() << "seed " << seed << ", last steps:" << run.History();
       break;
