@@ -2,6 +2,7 @@
 // registry wrapper that records which call is which.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <ostream>
 #include <string>
@@ -70,6 +71,15 @@ inline Snapshot Values(const MemoryRegistry& registry, const std::string& key) {
     values[name] = {value->type, value->bytes};
   }
   return values;
+}
+
+// A key's values as they are after `list` was saved into it, plus `extra`.
+inline Snapshot Saved(const std::string& key, const std::vector<Channel>& list,
+                      const std::function<void(MemoryRegistry&)>& extra = nullptr) {
+  MemoryRegistry expected;
+  PutList(expected, key, list);
+  if (extra) extra(expected);
+  return Values(expected, key);
 }
 
 // Remembers, for each call made through it, the operation, the key's path and

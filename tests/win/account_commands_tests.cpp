@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "channel_colors_dlg.h"
+#include "list_checks.h"
 #include "registry_fixtures.h"
 #include "resource.h"
 #include "ui_harness.h"
@@ -37,20 +38,6 @@ void ClickItems(HWND list, std::initializer_list<int> items) {
     ClickItem(list, item, keys);
     keys = MK_CONTROL;
   }
-}
-
-// Item i of the channel list shows channel i, name and colour.
-::testing::AssertionResult InStep(const CChannelColorsDlg& dialog, HWND list) {
-  const chromatte::ChannelTable& table = dialog.channels();
-  const Texts texts = ListTexts(list);
-  const std::vector<COLORREF> colors = ListColors(list);
-  if (static_cast<int>(texts.size()) != table.count)
-    return ::testing::AssertionFailure() << texts.size() << " items for " << table.count << " channels";
-  for (int i = 0; i < table.count; ++i) {
-    if (texts[i] != table.names[i] || colors[i] != table.colors[i])
-      return ::testing::AssertionFailure() << "item " << i << " shows " << texts[i] << " for " << table.names[i];
-  }
-  return ::testing::AssertionSuccess();
 }
 
 class AccountCommands : public ::testing::Test {
@@ -92,7 +79,7 @@ TEST_F(AccountCommands, AddCopiesNewPoolChannelsInPoolOrderOnce) {
     ClickButton(w.dialog, IDC_ADD);
     const Channels added{{"Bravo", "ab", 0x21}, {"Zulu", "az", 0x50}, {"Alpha", "pa", 0x10}, {"Delta", "pd", 0x40}};
     EXPECT_EQ(added, Entries(dialog().channels()));
-    EXPECT_TRUE(InStep(dialog(), w.channels));
+    EXPECT_TRUE(ChannelListInStep(dialog(), w.channels));
     EXPECT_TRUE(IsItemEnabled(w.dialog, IDOK));
 
     ClickButton(w.dialog, IDOK);
@@ -103,7 +90,7 @@ TEST_F(AccountCommands, AddCopiesNewPoolChannelsInPoolOrderOnce) {
     ClickButton(w.dialog, IDC_ADD);
     EXPECT_EQ((std::vector<int>{0, 1, 3}), ListSelection(w.pool));
     EXPECT_EQ(added, Entries(dialog().channels()));
-    EXPECT_TRUE(InStep(dialog(), w.channels));
+    EXPECT_TRUE(ChannelListInStep(dialog(), w.channels));
     EXPECT_FALSE(IsItemEnabled(w.dialog, IDOK));
   });
 }
@@ -120,7 +107,7 @@ TEST_F(AccountCommands, RemoveTakesExactlyTheSelectedPositions) {
     ClickItems(w.channels, {5, 0, 2});
     ClickButton(w.dialog, IDC_REMOVE);
     EXPECT_EQ((Channels{seven[1], seven[3], seven[4], seven[6]}), Entries(dialog().channels()));
-    EXPECT_TRUE(InStep(dialog(), w.channels));
+    EXPECT_TRUE(ChannelListInStep(dialog(), w.channels));
     EXPECT_TRUE(IsItemEnabled(w.dialog, IDOK));
     EXPECT_EQ(7, dialog().pool().count);
     EXPECT_EQ(7u, ListTexts(w.pool).size());
@@ -136,13 +123,13 @@ TEST_F(AccountCommands, AccountChangeDropsUnsavedAdditions) {
 
     SelectComboItem(GetDlgItem(w.dialog, IDC_ACCOUNT_COMBO), 1);
     EXPECT_EQ((Channels{{"B1", "b", 3}}), Entries(dialog().channels()));
-    EXPECT_TRUE(InStep(dialog(), w.channels));
+    EXPECT_TRUE(ChannelListInStep(dialog(), w.channels));
     EXPECT_FALSE(IsItemEnabled(w.dialog, IDOK));
     EXPECT_EQ((std::vector<int>{0}), ListSelection(w.pool));
 
     SelectComboItem(GetDlgItem(w.dialog, IDC_ACCOUNT_COMBO), 0);
     EXPECT_EQ((Channels{{"A1", "", 1}, {"A2", "", 2}}), Entries(dialog().channels()));
-    EXPECT_TRUE(InStep(dialog(), w.channels));
+    EXPECT_TRUE(ChannelListInStep(dialog(), w.channels));
   });
   EXPECT_EQ((Channels{{"A1", "", 1}, {"A2", "", 2}}), Stored("Aldric"));
 }
@@ -161,7 +148,7 @@ TEST_F(AccountCommands, DoubleClickRecoloursTheChannelOnly) {
     answers.Expect(AnswerColor(0xABCDEF, &initial));
     DoubleClickItem(w.channels, 1);
     EXPECT_EQ((Channels{{"Alpha", "a", 0x111111}, {"Bravo", "b", 0xABCDEF}}), Entries(dialog().channels()));
-    EXPECT_TRUE(InStep(dialog(), w.channels));
+    EXPECT_TRUE(ChannelListInStep(dialog(), w.channels));
     EXPECT_TRUE(IsItemEnabled(w.dialog, IDOK));
     EXPECT_EQ(0x999999u, dialog().pool().colors[0]);
 
@@ -183,12 +170,12 @@ TEST_F(AccountCommands, EqualNamesLeaveExactlyTheSelected) {
     ClickButton(w.dialog, IDC_REMOVE);
     EXPECT_EQ((Channels{{"Echo", "e1", 0x01}, {"echo", "e2", 0x02}, {"Fox", "f", 0x04}}),
               Entries(dialog().channels()));
-    EXPECT_TRUE(InStep(dialog(), w.channels));
+    EXPECT_TRUE(ChannelListInStep(dialog(), w.channels));
 
     ClickItem(w.channels, 1);
     ClickButton(w.dialog, IDC_REMOVE);
     EXPECT_EQ((Channels{{"Echo", "e1", 0x01}, {"Fox", "f", 0x04}}), Entries(dialog().channels()));
-    EXPECT_TRUE(InStep(dialog(), w.channels));
+    EXPECT_TRUE(ChannelListInStep(dialog(), w.channels));
 
     // A name that differs only in case is another channel.
     ASSERT_EQ("fox", ListTexts(w.pool)[0]);
@@ -196,7 +183,7 @@ TEST_F(AccountCommands, EqualNamesLeaveExactlyTheSelected) {
     ClickButton(w.dialog, IDC_ADD);
     EXPECT_EQ((Channels{{"Echo", "e1", 0x01}, {"Fox", "f", 0x04}, {"fox", "pf", 0x05}}),
               Entries(dialog().channels()));
-    EXPECT_TRUE(InStep(dialog(), w.channels));
+    EXPECT_TRUE(ChannelListInStep(dialog(), w.channels));
   });
 }
 
@@ -215,7 +202,7 @@ TEST_F(AccountCommands, FullChannelListTakesNoMore) {
     EXPECT_EQ(0, answers.pending());
     EXPECT_EQ(512, dialog().channels().count);
     EXPECT_EQ((Channel{"New1", "n1", 1}), Entries(dialog().channels()).back());
-    EXPECT_TRUE(InStep(dialog(), w.channels));
+    EXPECT_TRUE(ChannelListInStep(dialog(), w.channels));
     EXPECT_TRUE(IsItemEnabled(w.dialog, IDOK));
   });
 }

@@ -9,7 +9,9 @@
 #include <random>
 
 #include "channel_colors_dlg.h"
+#include "list_checks.h"
 #include "messages.h"
+#include "raw_registry.h"
 #include "registry_fixtures.h"
 #include "resource.h"
 #include "scratch_hkcu.h"
@@ -22,6 +24,7 @@ using namespace uitest;
 using namespace chromatte;
 using test::Channel;
 using test::Entries;
+using test::Saved;
 using test::Snapshot;
 using Channels = std::vector<Channel>;
 using Texts = std::vector<std::string>;
@@ -58,32 +61,10 @@ std::map<std::string, Snapshot> State(const MemoryRegistry& registry) {
   return state;
 }
 
-// A key's values once `list` is saved into it.
-Snapshot Saved(const std::string& key, const Channels& list) {
-  MemoryRegistry expected;
-  test::PutList(expected, key, list);
-  return test::Values(expected, key);
-}
-
-// Channel item i shows entry i; each pool item shows an entry of its own.
+// Both lists show their tables.
 ::testing::AssertionResult InStep(const CChannelColorsDlg& dialog, HWND window) {
-  std::vector<bool> shown(kMaxChannels);
-  for (const bool pool : {false, true}) {
-    const ChannelTable& table = pool ? dialog.pool() : dialog.channels();
-    const HWND list = GetDlgItem(window, pool ? IDC_POOL_LIST : IDC_CHANNEL_LIST);
-    const Texts texts = ListTexts(list);
-    const std::vector<COLORREF> colors = ListColors(list);
-    if (static_cast<int>(texts.size()) != table.count)
-      return ::testing::AssertionFailure() << texts.size() << " items for " << table.count << " entries";
-    for (int item = 0; item < table.count; ++item) {
-      const int entry = pool ? dialog.PoolEntryOfItem(item) : item;
-      if (entry < 0 || entry >= table.count || (pool && shown[entry]) || texts[item] != table.names[entry] ||
-          colors[item] != table.colors[entry])
-        return ::testing::AssertionFailure() << (pool ? "pool" : "channel") << " item " << item << ": " << texts[item];
-      shown[entry] = pool;
-    }
-  }
-  return ::testing::AssertionSuccess();
+  const ::testing::AssertionResult channels = ChannelListInStep(dialog, GetDlgItem(window, IDC_CHANNEL_LIST));
+  return channels ? PoolListInStep(dialog, GetDlgItem(window, IDC_POOL_LIST)) : channels;
 }
 
 INT_PTR RunWindow(Registry& registry, const std::function<void(HWND, CChannelColorsDlg&)>& script) {
@@ -293,40 +274,6 @@ TEST(FailureWalk, RandomFailuresKeepListsAndTablesInStep) {
 // ---------------------------------------------------------------------------
 // The real registry, in a scratch HKEY_CURRENT_USER
 
-void RawSet(const std::string& path, const std::string& name = "", DWORD type = REG_SZ,
-            const std::string& bytes = "", DWORD options = REG_OPTION_NON_VOLATILE) {
-  HKEY key;
-  ASSERT_EQ(ERROR_SUCCESS,
-            RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, options, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-  if (!name.empty())
-    RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                   static_cast<DWORD>(bytes.size()));
-  RegCloseKey(key);
-}
-
-Snapshot RawValues(const std::string& path) {
-  Snapshot values;
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return values;
-  char name[256];
-  BYTE data[1024];
-  for (DWORD i = 0, name_size = sizeof name, size = sizeof data, type = 0;
-       RegEnumValueA(key, i, name, &name_size, nullptr, &type, data, &size) == ERROR_SUCCESS;
-       ++i, name_size = sizeof name, size = sizeof data)
-    values[name] = {type, std::string(reinterpret_cast<const char*>(data), size)};
-  RegCloseKey(key);
-  return values;
-}
-
-void Put(const std::string& path, const Channels& list) {
-  for (std::size_t i = 0; i < list.size(); ++i) {
-    const std::string slot = test::Slot(static_cast<int>(i));
-    RawSet(path, slot, REG_SZ, list[i].name + '\0');
-    RawSet(path, slot + "color", REG_DWORD, std::string(reinterpret_cast<const char*>(&list[i].color), 4));
-    RawSet(path, slot + "pwd", REG_SZ, list[i].password + '\0');
-  }
-}
-
 class RealRegistryFailures : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(scratch_.ok()) << "HKEY_CURRENT_USER is still the user's own"; }
@@ -338,7 +285,7 @@ class RealRegistryFailures : public ::testing::Test {
 TEST_F(RealRegistryFailures, ChannelKeyNameTakenByAValue) {
   const std::string aldric = std::string(kGameKeyPath) + "\\Aldric";
   RawSet(aldric, "ChatterChannels", REG_SZ, std::string("pas une cl\xE9", 12));
-  Put(ChannelKeyPath("Bors"), {kStored[1][1]});
+  RawPutList(ChannelKeyPath("Bors"), {kStored[1][1]});
   ModalAnswers answers;
   answers.Expect(AnswerMessage(kPoolAccountUnreadable, IDOK, IDI_HAND));
   answers.Expect(AnswerMessage(ChannelsUnreadable("Aldric"), IDOK, IDI_HAND));
@@ -361,7 +308,7 @@ TEST_F(RealRegistryFailures, NoKeyCanBeMadeUnderAVolatileKeyUntilItGoes) {
   RawSet(kGameKeyPath);
   RawSet(aldric, "", REG_SZ, "", REG_OPTION_VOLATILE);
   RawSet("Software\\Brisquel", "", REG_SZ, "", REG_OPTION_VOLATILE);
-  Put(ChannelKeyPath("Bors"), kStored[1]);
+  RawPutList(ChannelKeyPath("Bors"), kStored[1]);
   ModalAnswers answers;
   answers.Expect(AnswerMessage(kPoolAccountUnreadable, IDOK, IDI_HAND));
   answers.Expect(AnswerMessage(ChannelsUnreadable("Aldric"), IDOK, IDI_HAND));
@@ -394,15 +341,15 @@ TEST_F(RealRegistryFailures, ValuesOfTheWrongTypeOrSize) {
   const std::string bors = ChannelKeyPath("Bors"), dword_abc("ABC\0", 4), nine(9, '\x7F');
   // Own key: a 2-byte REG_SZ colour and a REG_DWORD name are taken as bytes;
   // a 9-byte colour ends the list.
-  Put(kOwnKeyPath, {kOwn[0], {"Raid", "r", 0}, {"", "x", 0x0A0B0C}, {"Trop", "t", 0}, kStored[2][0]});
+  RawPutList(kOwnKeyPath, {kOwn[0], {"Raid", "r", 0}, {"", "x", 0x0A0B0C}, {"Trop", "t", 0}, kStored[2][0]});
   RawSet(kOwnKeyPath, "Channel1color", REG_SZ, std::string("\x11", 2));
   RawSet(kOwnKeyPath, "Channel2", REG_DWORD, dword_abc);
   RawSet(kOwnKeyPath, "Channel3color", REG_BINARY, nine);
   // Aldric: a new name with a 9-byte colour ends both its readings.
-  Put(kAldric, {kStored[0][0], {"Zone", "z", 0}, kStored[2][0]});
+  RawPutList(kAldric, {kStored[0][0], {"Zone", "z", 0}, kStored[2][0]});
   RawSet(kAldric, "Channel1color", REG_BINARY, nine);
   // Bors: a known REG_DWORD name is passed over; a 2-byte colour comes in.
-  Put(bors, {{"", "", 0}, {"Guilde", "g2", 0}});
+  RawPutList(bors, {{"", "", 0}, {"Guilde", "g2", 0}});
   RawSet(bors, "Channel0", REG_DWORD, dword_abc);
   RawSet(bors, "Channel1color", REG_SZ, std::string("\x22", 2));
 

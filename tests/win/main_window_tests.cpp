@@ -11,6 +11,7 @@
 
 #include "channel_colors_dlg.h"
 #include "messages.h"
+#include "raw_registry.h"
 #include "registry_fixtures.h"
 #include "resource.h"
 #include "scratch_hkcu.h"
@@ -26,6 +27,7 @@ using chromatte::RegOp;
 using chromatte::kOwnKeyPath;
 using chromatte::test::Channel;
 using chromatte::test::PutList;
+using chromatte::test::Saved;
 using chromatte::test::Values;
 
 const std::string kAldric = ChannelKeyPath("Aldric");
@@ -44,15 +46,6 @@ std::vector<COLORREF> Colors(const std::vector<Channel>& channels) {
   std::vector<COLORREF> colors;
   for (const Channel& c : channels) colors.push_back(c.color);
   return colors;
-}
-
-// A key's values as they are after `list` was saved into it, plus `extra`.
-chromatte::test::Snapshot Saved(const std::string& key, const std::vector<Channel>& list,
-                                const std::function<void(MemoryRegistry&)>& extra = nullptr) {
-  MemoryRegistry expected;
-  PutList(expected, key, list);
-  if (extra) extra(expected);
-  return Values(expected, key);
 }
 
 HWND Item(HWND window, int id) { return GetDlgItem(window, id); }
@@ -390,33 +383,6 @@ TEST_F(MainWindow, PoolPartlyWrittenAlsoAsksBeforeLeaving) {
 // On the real registry, in a scratch HKEY_CURRENT_USER. Data is put and read
 // back with advapi32 itself.
 
-void RawSet(const std::string& path, const std::string& name, DWORD type, const std::string& bytes) {
-  HKEY key;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                           &key, nullptr));
-  if (!name.empty())
-    RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                   static_cast<DWORD>(bytes.size()));
-  RegCloseKey(key);
-}
-
-chromatte::test::Snapshot RawValues(const std::string& path) {
-  chromatte::test::Snapshot values;
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return values;
-  for (DWORD i = 0;; ++i) {
-    char name[256];
-    DWORD name_size = sizeof name;
-    BYTE data[1024];
-    DWORD size = sizeof data;
-    DWORD type = 0;
-    if (RegEnumValueA(key, i, name, &name_size, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
-    values[name] = {type, std::string(reinterpret_cast<const char*>(data), size)};
-  }
-  RegCloseKey(key);
-  return values;
-}
-
 class MainWindowOnTheRegistry : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(scratch_.ok()) << "HKEY_CURRENT_USER is still the user's own"; }
@@ -425,10 +391,7 @@ class MainWindowOnTheRegistry : public ::testing::Test {
 };
 
 TEST_F(MainWindowOnTheRegistry, ValiderCreatesTheMissingChannelKeyAndLeavingRewritesThePool) {
-  const DWORD color = kNeuf.color;
-  RawSet(kOwnKeyPath, "Channel0", REG_SZ, kNeuf.name + '\0');
-  RawSet(kOwnKeyPath, "Channel0color", REG_DWORD, std::string(reinterpret_cast<const char*>(&color), 4));
-  RawSet(kOwnKeyPath, "Channel0pwd", REG_SZ, kNeuf.password + '\0');
+  RawPutList(kOwnKeyPath, {kNeuf});
   RawSet(kOwnKeyPath, "Channel1", REG_SZ, std::string("Orphelin", 9));  // an incomplete slot ends the pool
   RawSet(chromatte::kGameKeyPath + std::string("\\Aldric"), "", 0, "");
   ModalAnswers answers;

@@ -285,16 +285,11 @@ class ModelRun {
   }
 
   void CheckRegistry() {
-    const auto saved = [](const std::string& key, const Channels& list) {
-      MemoryRegistry expected;
-      test::PutList(expected, key, list);
-      return test::Values(expected, key);
-    };
-    EXPECT_EQ(saved(kOwnKeyPath, own_), test::Values(registry_, kOwnKeyPath)) << note_;
+    EXPECT_EQ(test::Saved(kOwnKeyPath, own_), test::Values(registry_, kOwnKeyPath)) << note_;
     for (const char* account : kAccounts) {
       EXPECT_EQ(saved_.count(account) > 0, registry_.HasKey(ChannelKeyPath(account))) << account << ", " << note_;
       if (!saved_.count(account)) continue;
-      EXPECT_EQ(saved(ChannelKeyPath(account), saved_[account]), test::Values(registry_, ChannelKeyPath(account)))
+      EXPECT_EQ(test::Saved(ChannelKeyPath(account), saved_[account]), test::Values(registry_, ChannelKeyPath(account)))
           << account << ", " << note_;
     }
   }

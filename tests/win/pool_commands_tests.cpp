@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "channel_colors_dlg.h"
+#include "list_checks.h"
 #include "messages.h"
 #include "registry_fixtures.h"
 #include "resource.h"
@@ -42,26 +43,6 @@ Channels Numbered(int count) {
   Channels channels;
   for (int i = 0; i < count; ++i) channels.push_back({"P" + std::to_string(i), "", 0x100u + i});
   return channels;
-}
-
-// Every pool item shows its own entry's name and colour, one item per entry.
-::testing::AssertionResult InStep(const CChannelColorsDlg& dialog, HWND list) {
-  const chromatte::ChannelTable& pool = dialog.pool();
-  const Texts texts = ListTexts(list);
-  const std::vector<COLORREF> colors = ListColors(list);
-  if (static_cast<int>(texts.size()) != pool.count)
-    return ::testing::AssertionFailure() << texts.size() << " items for " << pool.count << " entries";
-  std::vector<bool> shown(pool.count);
-  for (int item = 0; item < pool.count; ++item) {
-    const int entry = dialog.PoolEntryOfItem(item);
-    if (entry < 0 || entry >= pool.count || shown[entry])
-      return ::testing::AssertionFailure() << "item " << item << " maps to entry " << entry;
-    shown[entry] = true;
-    if (texts[item] != pool.names[entry] || colors[item] != pool.colors[entry])
-      return ::testing::AssertionFailure() << "item " << item << " shows " << texts[item] << " for "
-                                           << pool.names[entry];
-  }
-  return ::testing::AssertionSuccess();
 }
 
 class PoolCommands : public ::testing::Test {
@@ -105,7 +86,7 @@ TEST_F(PoolCommands, CreateAddsOrOverwritesOnlyAsAnswered) {
     EXPECT_EQ((Channels{start[0], start[1], {"alpha", "new", kNew}}), pool());
     EXPECT_EQ((Texts{"Alpha", "Bravo", "alpha"}), ListTexts(w.pool));
     EXPECT_EQ((std::vector<int>{0}), ListSelection(w.pool));
-    EXPECT_TRUE(InStep(dialog(), w.pool));
+    EXPECT_TRUE(PoolListInStep(dialog(), w.pool));
 
     answers.Expect(AnswerChannelEdit("Alpha", "changed", IDOK));
     answers.Expect(AnswerMessage(kChannelExists, IDNO, IDI_QUESTION));
@@ -116,7 +97,7 @@ TEST_F(PoolCommands, CreateAddsOrOverwritesOnlyAsAnswered) {
     answers.Expect(AnswerMessage(kChannelExists, IDYES, IDI_QUESTION));
     ClickButton(w.dialog, IDC_CREATE);
     EXPECT_EQ((Channels{{"Alpha", "changed", 0x10}, start[1], {"alpha", "new", kNew}}), pool());
-    EXPECT_TRUE(InStep(dialog(), w.pool));
+    EXPECT_TRUE(PoolListInStep(dialog(), w.pool));
     EXPECT_FALSE(IsItemEnabled(w.dialog, IDOK));
   });
 }
@@ -141,7 +122,7 @@ TEST_F(PoolCommands, FillingThePoolDisablesCreateUntilADelete) {
     EXPECT_EQ(511, dialog().pool().count);
     EXPECT_EQ("P1", pool()[0].name);
     EXPECT_TRUE(IsItemEnabled(w.dialog, IDC_CREATE));
-    EXPECT_TRUE(InStep(dialog(), w.pool));
+    EXPECT_TRUE(PoolListInStep(dialog(), w.pool));
   });
 }
 
@@ -173,7 +154,7 @@ TEST_F(PoolCommands, CommandsFollowTheItemThatEditMoved) {
     EXPECT_EQ((Texts{"Bravo", "Charlie", "Delta", "Echo", "Alpha2"}), ListTexts(w.pool));
     EXPECT_EQ((Channel{"Alpha2", "pa2", 0x0000AA}), pool()[0]);
     EXPECT_EQ(0, dialog().PoolEntryOfItem(4));
-    EXPECT_TRUE(InStep(dialog(), w.pool));
+    EXPECT_TRUE(PoolListInStep(dialog(), w.pool));
 
     COLORREF initial = 0;
     answers.Expect(AnswerColor(CLR_INVALID, &initial));
@@ -185,7 +166,7 @@ TEST_F(PoolCommands, CommandsFollowTheItemThatEditMoved) {
     DoubleClickItem(w.pool, 4);
     EXPECT_EQ(0x0000AAu, initial);
     EXPECT_EQ((Channels{{"Alpha2", "pa2", 0xC0FFEE}, start[1], start[2], start[3], start[4]}), pool());
-    EXPECT_TRUE(InStep(dialog(), w.pool));
+    EXPECT_TRUE(PoolListInStep(dialog(), w.pool));
     EXPECT_TRUE(IsItemEnabled(w.dialog, IDOK));
 
     ClickItem(w.pool, 1);
@@ -193,7 +174,7 @@ TEST_F(PoolCommands, CommandsFollowTheItemThatEditMoved) {
     ClickButton(w.dialog, IDC_DELETE);
     EXPECT_EQ((Channels{{"Alpha2", "pa2", 0xC0FFEE}, start[1], start[3], start[4]}), pool());
     EXPECT_EQ((Texts{"Bravo", "Delta", "Echo", "Alpha2"}), ListTexts(w.pool));
-    EXPECT_TRUE(InStep(dialog(), w.pool));
+    EXPECT_TRUE(PoolListInStep(dialog(), w.pool));
 
     ClickItem(w.pool, 3);
     ClickButton(w.dialog, IDC_ADD);
@@ -225,7 +206,7 @@ TEST_F(PoolCommands, DeleteAsksThenRemovesTheSelection) {
     answers.Expect(AnswerMessage(kConfirmDelete, IDYES, IDI_QUESTION));
     ClickButton(w.dialog, IDC_DELETE);
     EXPECT_EQ((Channels{start[0], start[2], start[4], start[5]}), pool());
-    EXPECT_TRUE(InStep(dialog(), w.pool));
+    EXPECT_TRUE(PoolListInStep(dialog(), w.pool));
     EXPECT_TRUE(IsItemEnabled(w.dialog, IDC_DELETE));
 
     SelectRange(w.pool, 0, 3);
@@ -264,20 +245,20 @@ TEST_F(PoolCommands, EqualNamesReachTheEntryTheItemShows) {
     ClickButton(w.dialog, IDC_EDIT);
     EXPECT_EQ("e3", password);
     EXPECT_EQ((Texts{"Echo", "echo", "Fox", "Echo"}), ListTexts(w.pool));
-    EXPECT_TRUE(InStep(dialog(), w.pool));
+    EXPECT_TRUE(PoolListInStep(dialog(), w.pool));
 
     ClickItem(w.pool, 0);
     answers.Expect(AnswerMessage(kConfirmDelete, IDYES, IDI_QUESTION));
     ClickButton(w.dialog, IDC_DELETE);
     EXPECT_EQ((Channels{{"echo", "e2", 0x02}, {"Echo", "e3b", 0x77}, {"Fox", "f", 0x04}}), pool());
-    EXPECT_TRUE(InStep(dialog(), w.pool));
+    EXPECT_TRUE(PoolListInStep(dialog(), w.pool));
 
     ClickItem(w.pool, 0);
     answers.Expect(AnswerMessage(kConfirmDelete, IDYES, IDI_QUESTION));
     ClickButton(w.dialog, IDC_DELETE);
     EXPECT_EQ((Channels{{"Echo", "e3b", 0x77}, {"Fox", "f", 0x04}}), pool());
     EXPECT_EQ((Texts{"Fox", "Echo"}), ListTexts(w.pool));
-    EXPECT_TRUE(InStep(dialog(), w.pool));
+    EXPECT_TRUE(PoolListInStep(dialog(), w.pool));
   });
 }
 
@@ -313,7 +294,7 @@ TEST_F(PoolCommands, SessionIsSavedAndShownAgain) {
   Run([&](const Window& w) {
     EXPECT_EQ(pool, Entries(dialog().pool()));
     EXPECT_EQ((Texts{"Alpha2", "Bravo", "Delta", "Echo"}), ListTexts(w.pool));
-    EXPECT_TRUE(InStep(dialog(), w.pool));
+    EXPECT_TRUE(PoolListInStep(dialog(), w.pool));
     EXPECT_EQ(account, Entries(dialog().channels()));
     EXPECT_EQ((Texts{"Alpha2", "Echo"}), ListTexts(GetDlgItem(w.dialog, IDC_CHANNEL_LIST)));
     EXPECT_FALSE(IsItemEnabled(w.dialog, IDOK));

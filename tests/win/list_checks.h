@@ -1,0 +1,48 @@
+// Checks that the main window's lists show its tables.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "channel_colors_dlg.h"
+#include "ui_harness.h"
+
+namespace uitest {
+
+// Item i of the channel list shows channel i, name and colour.
+inline ::testing::AssertionResult ChannelListInStep(const CChannelColorsDlg& dialog, HWND list) {
+  const chromatte::ChannelTable& table = dialog.channels();
+  const std::vector<std::string> texts = ListTexts(list);
+  const std::vector<COLORREF> colors = ListColors(list);
+  if (static_cast<int>(texts.size()) != table.count)
+    return ::testing::AssertionFailure() << texts.size() << " items for " << table.count << " channels";
+  for (int i = 0; i < table.count; ++i) {
+    if (texts[i] != table.names[i] || colors[i] != table.colors[i])
+      return ::testing::AssertionFailure() << "item " << i << " shows " << texts[i] << " for " << table.names[i];
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// Every pool item shows its own entry's name and colour, one item per entry.
+inline ::testing::AssertionResult PoolListInStep(const CChannelColorsDlg& dialog, HWND list) {
+  const chromatte::ChannelTable& pool = dialog.pool();
+  const std::vector<std::string> texts = ListTexts(list);
+  const std::vector<COLORREF> colors = ListColors(list);
+  if (static_cast<int>(texts.size()) != pool.count)
+    return ::testing::AssertionFailure() << texts.size() << " items for " << pool.count << " entries";
+  std::vector<bool> shown(pool.count);
+  for (int item = 0; item < pool.count; ++item) {
+    const int entry = dialog.PoolEntryOfItem(item);
+    if (entry < 0 || entry >= pool.count || shown[entry])
+      return ::testing::AssertionFailure() << "item " << item << " maps to entry " << entry;
+    shown[entry] = true;
+    if (texts[item] != pool.names[entry] || colors[item] != pool.colors[entry])
+      return ::testing::AssertionFailure() << "item " << item << " shows " << texts[item] << " for "
+                                           << pool.names[entry];
+  }
+  return ::testing::AssertionSuccess();
+}
+
+}  // namespace uitest
