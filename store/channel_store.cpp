@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <string_view>
 #include <unordered_set>
 
 namespace chromatte {
@@ -22,26 +26,32 @@ class ValueName {
   char text_[24];
 };
 
-std::string UpToFirstZero(const char* bytes, std::uint32_t size) {
-  return std::string(bytes, std::find(bytes, bytes + size, '\0'));
+// Sets *out to the bytes up to the first zero byte, or to all of them when
+// there is none; false when there is no memory for them.
+bool AssignUpToFirstZero(const char* bytes, std::uint32_t size, std::string* out) {
+  try {
+    out->assign(bytes, std::find(bytes, bytes + size, '\0'));
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const std::length_error&) {
+    return false;
+  }
 }
 
-// A string value is its bytes up to the first zero byte, or all of them when
-// there is none. Values longer than the usual 255 characters are read whole.
+// Values longer than the usual 255 characters are read whole. One too large
+// to hold in memory is unreadable, like any other.
 bool ReadString(Registry& registry, RegKey key, const ValueName& name, std::string* out) {
   char buffer[256];
   std::uint32_t size = sizeof buffer;
   long result = registry.QueryValue(key, name.c_str(), buffer, &size);
-  if (result == kRegSuccess) {
-    *out = UpToFirstZero(buffer, size);
-    return true;
-  }
+  if (result == kRegSuccess) return AssignUpToFirstZero(buffer, size, out);
   if (result != kRegMoreData) return false;
-  std::string whole(size, '\0');
-  result = registry.QueryValue(key, name.c_str(), &whole[0], &size);
-  if (result != kRegSuccess || size > whole.size()) return false;
-  *out = UpToFirstZero(whole.data(), size);
-  return true;
+  const std::uint32_t capacity = size;
+  const std::unique_ptr<char[]> whole(new (std::nothrow) char[capacity]);
+  if (!whole) return false;
+  result = registry.QueryValue(key, name.c_str(), whole.get(), &size);
+  return result == kRegSuccess && size <= capacity && AssignUpToFirstZero(whole.get(), size, out);
 }
 
 // A colour is the four stored bytes, little-endian; a shorter value is
@@ -54,46 +64,48 @@ bool ReadColor(Registry& registry, RegKey key, const ValueName& name, ColorRef* 
   return true;
 }
 
-// Reads slots from 0 until one lacks a value, or the table is full.
+// Reads slots from 0, straight into the table's slots, until one lacks a
+// value or the table is full.
 void ReadChannelList(Registry& registry, RegKey key, ChannelTable* table,
                      PoolLoadObserver* observer) {
   table->count = 0;
-  std::string name;
-  std::string password;
-  ColorRef color = 0;
   for (int slot = 0; slot < kMaxChannels; ++slot) {
-    if (!ReadString(registry, key, ValueName(Field::kName, slot), &name) ||
-        !ReadString(registry, key, ValueName(Field::kPassword, slot), &password) ||
-        !ReadColor(registry, key, ValueName(Field::kColor, slot), &color))
+    if (!ReadString(registry, key, ValueName(Field::kName, slot), &table->names[slot]) ||
+        !ReadString(registry, key, ValueName(Field::kPassword, slot), &table->passwords[slot]) ||
+        !ReadColor(registry, key, ValueName(Field::kColor, slot), &table->colors[slot]))
       return;
-    table->Append(name, password, color);
-    if (observer) observer->OnPoolEntryAdded(table->count - 1);
+    table->count = slot + 1;
+    if (observer) observer->OnPoolEntryAdded(slot);
   }
 }
 
-// Deletes the values of all 512 slots and writes slots 0..count-1 again.
+// Writes slots 0..count-1 over the old values, then deletes the values of
+// slots count..511. Every value is replaced in place, so at any moment (the
+// process killed, a call failed) the slots from 0 that are complete number
+// at least the smaller of the old and the new count: the game client, which
+// reads up to the first incomplete slot, never sees a shorter list.
 bool WriteChannelList(Registry& registry, RegKey key, const ChannelTable& table) {
   bool complete = true;
   auto check = [&complete](long result) { complete = complete && result == kRegSuccess; };
-  for (int slot = 0; slot < kMaxChannels; ++slot) {
-    const ValueName names[] = {ValueName(Field::kName, slot), ValueName(Field::kColor, slot),
-                               ValueName(Field::kPassword, slot)};
-    for (const ValueName& name : names) {
-      const long result = registry.DeleteValue(key, name.c_str());
-      if (result != kRegFileNotFound) check(result);
-    }
-    if (slot >= table.count) continue;
+  for (int slot = 0; slot < table.count; ++slot) {
     const std::string& channel = table.names[slot];
     const std::string& password = table.passwords[slot];
     const ColorRef color = table.colors[slot];
     const unsigned char color_bytes[4] = {
         static_cast<unsigned char>(color), static_cast<unsigned char>(color >> 8),
         static_cast<unsigned char>(color >> 16), static_cast<unsigned char>(color >> 24)};
-    check(registry.SetValue(key, names[0].c_str(), kRegSz, channel.c_str(),
+    check(registry.SetValue(key, ValueName(Field::kName, slot).c_str(), kRegSz, channel.c_str(),
                             static_cast<std::uint32_t>(channel.size() + 1)));
-    check(registry.SetValue(key, names[1].c_str(), kRegDword, color_bytes, sizeof color_bytes));
-    check(registry.SetValue(key, names[2].c_str(), kRegSz, password.c_str(),
+    check(registry.SetValue(key, ValueName(Field::kColor, slot).c_str(), kRegDword, color_bytes,
+                            sizeof color_bytes));
+    check(registry.SetValue(key, ValueName(Field::kPassword, slot).c_str(), kRegSz, password.c_str(),
                             static_cast<std::uint32_t>(password.size() + 1)));
+  }
+  for (int slot = table.count; slot < kMaxChannels; ++slot) {
+    for (Field field : {Field::kName, Field::kColor, Field::kPassword}) {
+      const long result = registry.DeleteValue(key, ValueName(field, slot).c_str());
+      if (result != kRegFileNotFound) check(result);
+    }
   }
   check(registry.FlushKey(key));
   return complete;
@@ -109,27 +121,28 @@ bool SaveChannelList(Registry& registry, const std::string& path, std::uint32_t 
 // The names of the pool's entries, exactly as FindByName compares them. The
 // merge asks for every name of every account whether the pool holds it, up
 // to 100 x 512 times against 511 entries: scanning the table each time made
-// the merge quadratic.
-using PoolNames = std::unordered_set<std::string>;
+// the merge quadratic. The views point into the pool's own names, which do
+// not change while it loads.
+using PoolNames = std::unordered_set<std::string_view>;
 
 // Adds the account's channels whose names the pool lacks. A known name is
 // skipped without reading its colour or password; the account's merge ends
 // at the first unreadable name, or at a new name whose colour or password
-// cannot be read.
+// cannot be read. Values are read straight into the pool's first free slot,
+// which becomes an entry only once all three are read.
 void MergeAccount(Registry& registry, RegKey key, ChannelTable* pool, PoolNames* pool_names,
                   PoolLoadObserver& observer) {
-  std::string name;
-  std::string password;
-  ColorRef color = 0;
   for (int slot = 0; !pool->IsFull(); ++slot) {
-    if (!ReadString(registry, key, ValueName(Field::kName, slot), &name)) return;
+    const int entry = pool->count;
+    const std::string& name = pool->names[entry];
+    if (!ReadString(registry, key, ValueName(Field::kName, slot), &pool->names[entry])) return;
     if (pool_names->count(name)) continue;
-    if (!ReadColor(registry, key, ValueName(Field::kColor, slot), &color) ||
-        !ReadString(registry, key, ValueName(Field::kPassword, slot), &password))
+    if (!ReadColor(registry, key, ValueName(Field::kColor, slot), &pool->colors[entry]) ||
+        !ReadString(registry, key, ValueName(Field::kPassword, slot), &pool->passwords[entry]))
       return;
-    pool->Append(name, password, color);
     pool_names->insert(name);
-    observer.OnPoolEntryAdded(pool->count - 1);
+    pool->count = entry + 1;
+    observer.OnPoolEntryAdded(entry);
   }
 }
 

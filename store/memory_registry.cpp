@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace chromatte {
 namespace {
@@ -121,6 +122,10 @@ void MemoryRegistry::RemoveKey(const std::string& path) {
   node->children.erase(last);
 }
 
+void MemoryRegistry::ClaimSize(const std::string& path, const std::string& name, std::uint32_t size) {
+  FindOrAdd(path).values[name].claimed_size = size;
+}
+
 bool MemoryRegistry::HasKey(const std::string& path) const { return Find(path) != nullptr; }
 
 const MemoryRegistry::Value* MemoryRegistry::FindValue(const std::string& path, const std::string& name) const {
@@ -146,15 +151,21 @@ void MemoryRegistry::FailCallNumber(std::uint64_t number, long error) { failing_
 void MemoryRegistry::ClearFailures() {
   failures_.clear();
   failing_call_numbers_.clear();
+  stop_at_call_ = UINT64_MAX;
 }
 
 long MemoryRegistry::InjectedFailure(RegOp op, const std::string& path, const char* value_name) {
+  if (calls_ >= stop_at_call_) {
+    ++calls_;
+    return kRegAccessDenied;
+  }
   const auto numbered = failing_call_numbers_.find(calls_++);
   if (numbered != failing_call_numbers_.end()) return numbered->second;
   for (const Failure& failure : failures_) {
     if (failure.op != op) continue;
     if (!failure.path.empty() && !EqualsFolded(failure.path, path)) continue;
     if (!failure.value_name.empty() && !(value_name && EqualsFolded(failure.value_name, value_name))) continue;
+    if (failure.error == kThrowBadAlloc) throw std::bad_alloc();
     return failure.error;
   }
   return kRegSuccess;
@@ -210,10 +221,11 @@ long MemoryRegistry::QueryValue(RegKey key, const char* name, void* data, std::u
   if (value == node->values.end()) return kRegFileNotFound;
   const std::string& bytes = value->second.bytes;
   const std::uint32_t capacity = *size;
-  *size = static_cast<std::uint32_t>(bytes.size());
+  *size = std::max(value->second.claimed_size, static_cast<std::uint32_t>(bytes.size()));
   if (!data) return kRegSuccess;
-  if (capacity < bytes.size()) return kRegMoreData;
+  if (capacity < *size) return kRegMoreData;
   std::memcpy(data, bytes.data(), bytes.size());
+  *size = static_cast<std::uint32_t>(bytes.size());
   return kRegSuccess;
 }
 

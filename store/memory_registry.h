@@ -20,6 +20,7 @@ class MemoryRegistry : public Registry {
   struct Value {
     std::uint32_t type = 0;
     std::string bytes;
+    std::uint32_t claimed_size = 0;
   };
 
   // Set-up and inspection for tests: no failure injection, no access checks.
@@ -28,10 +29,17 @@ class MemoryRegistry : public Registry {
   void PutString(const std::string& path, const std::string& name, const std::string& text);
   void PutDword(const std::string& path, const std::string& name, std::uint32_t value);
   void RemoveKey(const std::string& path);
+  // Makes a value report `size` bytes to a reader whose buffer is smaller,
+  // as a value too large to hold in memory would.
+  void ClaimSize(const std::string& path, const std::string& name, std::uint32_t size);
   bool HasKey(const std::string& path) const;
   const Value* FindValue(const std::string& path, const std::string& name) const;
   std::vector<std::string> ValueNames(const std::string& path) const;
   int OpenHandleCount() const { return static_cast<int>(handles_.size()); }
+
+  // An injected error that throws std::bad_alloc instead, as a call that ran
+  // out of memory inside would.
+  static constexpr long kThrowBadAlloc = -1;
 
   // Makes every matching call fail with `error`. An empty key path or value
   // name matches any; paths of calls on a handle are the handle's key's path.
@@ -39,6 +47,9 @@ class MemoryRegistry : public Registry {
               long error = kRegAccessDenied);
   // Makes the call with this number fail, counting every call from 0.
   void FailCallNumber(std::uint64_t number, long error = kRegAccessDenied);
+  // Makes every call from this number on fail, as if the process had ended
+  // just before it.
+  void StopAtCallNumber(std::uint64_t number) { stop_at_call_ = number; }
   void ClearFailures();
   std::uint64_t CallCount() const { return calls_; }
 
@@ -85,6 +96,7 @@ class MemoryRegistry : public Registry {
   RegKey next_handle_ = 0x100;
   std::vector<Failure> failures_;
   std::map<std::uint64_t, long> failing_call_numbers_;
+  std::uint64_t stop_at_call_ = UINT64_MAX;
   std::uint64_t calls_ = 0;
 };
 

@@ -90,6 +90,15 @@ TEST(ReadChannels, LongStringsAreReadWhole) {
   EXPECT_EQ(list, Load(registry));
 }
 
+// A 32-bit process cannot hold a value of 4 GiB: the list ends before it, as
+// at any unreadable value. A 64-bit one reads it.
+TEST(ReadChannels, ValueTooLargeToHoldEndsTheListIn32Bits) {
+  MemoryRegistry registry;
+  PutList(registry, kKey, Numbered(3));
+  registry.ClaimSize(kKey, "Channel1pwd", 0xFFFFFFFF);
+  EXPECT_EQ(Prefix(Numbered(3), sizeof(void*) == 4 ? 1 : 3), Load(registry));
+}
+
 // Values the program never writes itself. Each is read into a table (and a
 // pool merge) that has just held longer values, so leftovers would show.
 TEST(ReadChannels, OddStoredValuesGiveDeterministicResults) {

@@ -44,12 +44,50 @@ TEST(InjectedFailures, SaveLosesOnlyWhatTheFailingCallTouches) {
 
     Snapshot expected = after;
     if (call.op == RegOp::kCreate) expected = before;
-    if (call.op == RegOp::kSet) expected.erase(call.value);  // it was deleted just before
-    if (call.op == RegOp::kDelete && !after.count(call.value) && before.count(call.value))
-      expected[call.value] = before.at(call.value);
+    if (call.op == RegOp::kSet || call.op == RegOp::kDelete) {  // that one value stays as it was
+      expected.erase(call.value);
+      if (before.count(call.value)) expected[call.value] = before.at(call.value);
+    }
     ASSERT_EQ(call.op == RegOp::kClose, saved) << "a failed close alone goes unreported";
     ASSERT_EQ(expected, Values(registry, key));
     ASSERT_EQ(0, registry.OpenHandleCount());
+  }
+}
+
+// A save cut off at any call (the process killed, the power gone) leaves at
+// least as many complete slots from 0 as the shorter of the two lists.
+TEST(InjectedFailures, SaveCutOffAnywhereKeepsTheShorterListReadable) {
+  auto numbered = [](int count, const char* prefix) {
+    std::vector<Channel> list;
+    for (int i = 0; i < count; ++i) list.push_back({prefix + std::to_string(i), "p", static_cast<ColorRef>(i)});
+    return list;
+  };
+  const struct {
+    int old_count, new_count;
+  } cases[] = {{4, 2}, {2, 4}, {kMaxChannels, kMaxChannels}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.old_count) + " channels saved over " + std::to_string(c.new_count));
+    MemoryRegistry clean;
+    PutList(clean, ChannelKeyPath(kAccount), numbered(c.old_count, "old"));
+    ChannelTable table;
+    Fill(&table, numbered(c.new_count, "new"));
+    const std::uint64_t calls = [&] {
+      MemoryRegistry registry = clean;
+      SaveAccountChannels(registry, kAccount, table);
+      return registry.CallCount();
+    }();
+    // Every call of the short saves; some sixty cut points of the long one,
+    // which fall before each of a slot's three values in turn.
+    const std::uint64_t step = 1 + calls / 64;
+    for (std::uint64_t n = 0; n <= calls; n += step) {
+      MemoryRegistry registry = clean;
+      registry.StopAtCallNumber(n);
+      SaveAccountChannels(registry, kAccount, table);
+      registry.ClearFailures();
+      ChannelTable read;
+      LoadAccountChannels(registry, kAccount, &read);
+      ASSERT_GE(read.count, std::min(c.old_count, c.new_count)) << "cut off at call " << n;
+    }
   }
 }
 
@@ -65,7 +103,8 @@ TEST(InjectedFailures, PoolSaveReportsEachKindOfFailure) {
   }
   for (RegOp op : {RegOp::kDelete, RegOp::kSet, RegOp::kFlush}) {
     MemoryRegistry registry;
-    registry.FailOn(op, kOwnKeyPath, op == RegOp::kFlush ? "" : "Channel1color");
+    // Slots below the count are written, the others deleted.
+    registry.FailOn(op, kOwnKeyPath, op == RegOp::kFlush ? "" : op == RegOp::kDelete ? "Channel5color" : "Channel1color");
     EXPECT_FALSE(SavePool(registry, pool));
     EXPECT_EQ(op == RegOp::kSet ? 5u : 6u, registry.ValueNames(kOwnKeyPath).size());
     EXPECT_EQ(0, registry.OpenHandleCount());
