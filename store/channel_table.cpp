@@ -17,15 +17,6 @@ bool ChannelTable::Append(const std::string& name, const std::string& password, 
   return true;
 }
 
-bool ChannelTable::RemoveByName(const std::string& name) {
-  const int index = FindByName(name);
-  if (index == count) return false;
-  std::bitset<kMaxChannels> marked;
-  marked.set(index);
-  RemoveMarked(marked);
-  return true;
-}
-
 void ChannelTable::RemoveMarked(const std::bitset<kMaxChannels>& marked) {
   int kept = 0;
   for (int i = 0; i < count; ++i) {
@@ -38,15 +29,6 @@ void ChannelTable::RemoveMarked(const std::bitset<kMaxChannels>& marked) {
     ++kept;
   }
   count = kept;
-}
-
-static char FoldAsciiCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (FoldAsciiCase(a[i]) != FoldAsciiCase(b[i])) return false;
-  return true;
 }
 
 }  // namespace chromatte

@@ -26,8 +26,6 @@ struct ChannelTable {
   int FindByName(const std::string& name) const;
   // Adds an entry at the end; refuses (false) when the table is full.
   bool Append(const std::string& name, const std::string& password, ColorRef color);
-  // Removes the first entry named exactly `name`; false when none is.
-  bool RemoveByName(const std::string& name);
   // Removes the entries whose bit is set, keeping the others in order.
   void RemoveMarked(const std::bitset<kMaxChannels>& marked);
 };
@@ -37,9 +35,5 @@ struct AccountList {
   std::string names[kMaxAccounts];
   int count = 0;
 };
-
-// The comparison list items are matched with: A-Z equal a-z, every other
-// byte (accented letters included) must be equal.
-bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b);
 
 }  // namespace chromatte

@@ -213,21 +213,6 @@ TEST_F(ColorListBox, ItemsStayInInsertionOrderDespiteTheSortStyle) {
   EXPECT_EQ((std::vector<COLORREF>{0x0000FF, 0x00FF00, 0xFF0000}), ListColors(list_));
 }
 
-TEST_F(ColorListBox, RemoveByTextDeletesTheFirstItemEqualButForAsciiCase) {
-  EXPECT_FALSE(box_.RemoveItemByText("Alpha"));  // empty list
-
-  box_.InsertColorItem("Alpha", 1);
-  box_.InsertColorItem("alpha", 2);
-  box_.InsertColorItem("\xE9t\xE9", 3);
-  EXPECT_TRUE(box_.RemoveItemByText("ALPHA"));
-  EXPECT_EQ((std::vector<std::string>{"alpha", "\xE9t\xE9"}), ListTexts(list_));
-  EXPECT_EQ((std::vector<COLORREF>{2, 3}), ListColors(list_));
-
-  EXPECT_FALSE(box_.RemoveItemByText("\xC9t\xE9"));  // É is not é
-  EXPECT_FALSE(box_.RemoveItemByText("alph"));
-  EXPECT_EQ(2u, ListTexts(list_).size());
-}
-
 TEST_F(ColorListBox, EmptiesItsListOnlyAtTheFirstAttach) {
   const HWND fresh = NewList();
   SendMessageA(fresh, LB_INSERTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("Vieux"));
