@@ -8,7 +8,7 @@
 
 class CChannelColorsApp : public win::Application {
  public:
-  CChannelColorsApp() : Application(IDS_APP_TITLE) {}
+  CChannelColorsApp() : Application(IDS_APP_TITLE, IDS_OUT_OF_MEMORY) {}
 
  protected:
   void InitInstance() override {

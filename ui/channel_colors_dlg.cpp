@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
+#include <string_view>
 
 #include "about_dlg.h"
 #include "channel_edit_dlg.h"
@@ -153,14 +155,14 @@ void CChannelColorsDlg::OnAccountSelChange() {
 
 void CChannelColorsDlg::OnAddToAccount() {
   bool added = false;
-  int left_out = 0;
+  std::set<std::string_view> left_out;  // two pool channels of one name are one channel
   for (int item = 0; item < m_pool.count; ++item) {
     if (!m_poolList.IsSelected(item)) continue;
     const int entry = m_poolEntryOfItem[item];
     const std::string& name = m_pool.names[entry];
     if (m_channels.FindByName(name) != m_channels.count) continue;
     if (!m_channels.Append(name, m_pool.passwords[entry], m_pool.colors[entry])) {
-      ++left_out;
+      left_out.insert(name);
       continue;
     }
     m_channelList.InsertColorItem(name, m_pool.colors[entry]);
@@ -168,7 +170,7 @@ void CChannelColorsDlg::OnAddToAccount() {
   }
   if (added) EnableItem(IDOK, true);
   m_channelList.Redraw();
-  if (left_out > 0) ShowError(FormatResourceString(IDS_CHANNELS_LEFT_OUT, left_out));
+  if (!left_out.empty()) ShowError(FormatResourceString(IDS_CHANNELS_LEFT_OUT, static_cast<int>(left_out.size())));
 }
 
 void CChannelColorsDlg::OnRemoveFromAccount() {
@@ -211,8 +213,10 @@ void CChannelColorsDlg::OnCreateChannel() {
 }
 
 void CChannelColorsDlg::OnEditChannel() {
+  // The caret item of an extended-selection list may be unselected: after a
+  // Ctrl+click, a deletion or an edit, it is no channel the user chose.
   const int item = m_poolList.GetCurSel();
-  if (item < 0 || item >= m_pool.count) return;
+  if (item < 0 || item >= m_pool.count || !m_poolList.IsSelected(item)) return;
   const int entry = m_poolEntryOfItem[item];
   CChannelEditDlg edit;
   edit.m_name = m_pool.names[entry];

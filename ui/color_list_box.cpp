@@ -1,21 +1,9 @@
 #include "color_list_box.h"
 
 int CColorListBox::InsertColorItem(const std::string& text, COLORREF color) {
-  const int index = InsertString(-1, text);
+  const int index = InsertString(-1, text.substr(0, kMaxItemText));
   if (index >= 0) SetItemData(index, color);
   return index;
-}
-
-bool CColorListBox::RemoveItemByText(const std::string& text) {
-  const int count = GetCount();
-  std::string item;
-  for (int i = 0; i < count; ++i) {
-    if (GetText(i, &item) && chromatte::EqualIgnoringAsciiCase(item, text)) {
-      DeleteString(i);
-      return true;
-    }
-  }
-  return false;
 }
 
 CColorListBox::Selection CColorListBox::SelectedItems(int count) const {
@@ -67,7 +55,7 @@ bool CColorListBox::DrawItem(const DRAWITEMSTRUCT& item) {
   if (item.itemID == static_cast<UINT>(-1)) return true;  // an empty list showing its focus
 
   // One buffer for every paint: painting allocates nothing once it has grown.
-  static std::string text;
+  static std::wstring text;
   GetText(static_cast<int>(item.itemID), &text);
   COLORREF swatch_color = static_cast<COLORREF>(GetItemData(static_cast<int>(item.itemID)));
   if (item.itemState & ODS_DISABLED) {
@@ -75,7 +63,7 @@ bool CColorListBox::DrawItem(const DRAWITEMSTRUCT& item) {
     SetTextColor(dc, swatch_color);
   }
   SetBkMode(dc, TRANSPARENT);
-  TextOutA(dc, bounds.left + quarter + 2, bounds.top + 2, text.c_str(), static_cast<int>(text.size()));
+  TextOutW(dc, bounds.left + quarter + 2, bounds.top + 2, text.c_str(), static_cast<int>(text.size()));
   FillSolidRect(dc, swatch, swatch_color);
   FrameRect(dc, &swatch, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
   return true;

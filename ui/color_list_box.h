@@ -13,10 +13,12 @@ class CColorListBox : public win::ListBox {
  public:
   using Selection = std::bitset<chromatte::kMaxChannels>;
 
+  // An item keeps at most this many characters of its text: more than any
+  // row shows, and no list box has to hold a copy of a very long name.
+  static const std::size_t kMaxItemText = 255;
+
   // Appends an item; returns its index, or LB_ERR / LB_ERRSPACE.
   int InsertColorItem(const std::string& text, COLORREF color);
-  // Deletes the first item whose text matches, A-Z folded to a-z only.
-  bool RemoveItemByText(const std::string& text);
   // The selected items among the first `count`.
   Selection SelectedItems(int count) const;
   void DeleteItems(const Selection& items);

@@ -190,13 +190,14 @@ TEST_F(AccountCommands, EqualNamesLeaveExactlyTheSelected) {
 TEST_F(AccountCommands, FullChannelListTakesNoMore) {
   Channels account;
   for (int i = 0; i < 511; ++i) account.push_back({"C" + std::to_string(i), "", 0x10u + i});
-  SetUpRegistry({{"New1", "n1", 1}, {"New2", "n2", 2}, {"New3", "n3", 3}}, account);
+  SetUpRegistry({{"New1", "n1", 1}, {"New2", "n2", 2}, {"New3", "n3", 3}, {"New2", "n4", 4}}, account);
   Run([&](const Window& w) {
     ModalAnswers answers;
-    // New1 fills the list, New2 and New3 are left out, C0 is there already.
+    // New1 fills the list; New2 (twice in the pool) and New3 are the two
+    // channels left out; C0 is there already.
     ClickItem(w.pool, 0);
-    ClickItem(w.pool, 3, MK_SHIFT);
-    ASSERT_EQ((std::vector<int>{0, 1, 2, 3}), ListSelection(w.pool));
+    ClickItem(w.pool, 4, MK_SHIFT);
+    ASSERT_EQ((std::vector<int>{0, 1, 2, 3, 4}), ListSelection(w.pool));
     answers.Expect(AnswerMessage(kFull, IDOK, IDI_HAND));
     ClickButton(w.dialog, IDC_ADD);
     EXPECT_EQ(0, answers.pending());

@@ -11,6 +11,9 @@
 
 namespace uitest {
 
+// What an item shows of a channel's name.
+inline std::string ItemText(const std::string& name) { return name.substr(0, CColorListBox::kMaxItemText); }
+
 // Item i of the channel list shows channel i, name and colour.
 inline ::testing::AssertionResult ChannelListInStep(const CChannelColorsDlg& dialog, HWND list) {
   const chromatte::ChannelTable& table = dialog.channels();
@@ -19,7 +22,7 @@ inline ::testing::AssertionResult ChannelListInStep(const CChannelColorsDlg& dia
   if (static_cast<int>(texts.size()) != table.count)
     return ::testing::AssertionFailure() << texts.size() << " items for " << table.count << " channels";
   for (int i = 0; i < table.count; ++i) {
-    if (texts[i] != table.names[i] || colors[i] != table.colors[i])
+    if (texts[i] != ItemText(table.names[i]) || colors[i] != table.colors[i])
       return ::testing::AssertionFailure() << "item " << i << " shows " << texts[i] << " for " << table.names[i];
   }
   return ::testing::AssertionSuccess();
@@ -38,7 +41,7 @@ inline ::testing::AssertionResult PoolListInStep(const CChannelColorsDlg& dialog
     if (entry < 0 || entry >= pool.count || shown[entry])
       return ::testing::AssertionFailure() << "item " << item << " maps to entry " << entry;
     shown[entry] = true;
-    if (texts[item] != pool.names[entry] || colors[item] != pool.colors[entry])
+    if (texts[item] != ItemText(pool.names[entry]) || colors[item] != pool.colors[entry])
       return ::testing::AssertionFailure() << "item " << item << " shows " << texts[item] << " for "
                                            << pool.names[entry];
   }

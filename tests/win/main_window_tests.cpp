@@ -296,22 +296,31 @@ TEST_F(MainWindow, ValiderWritesExactlyTheChannelListAndDisablesItself) {
 }
 
 TEST_F(MainWindow, FailedSaveSaysSoAndKeepsValiderForAnotherTry) {
-  const std::vector<std::function<void(MemoryRegistry&)>> failures{
-      [](MemoryRegistry& r) { r.FailOn(RegOp::kCreate, kAldric); },
-      [](MemoryRegistry& r) { r.FailOn(RegOp::kSet, kAldric, "Channel1color"); },
+  const struct {
+    const char* what;
+    std::function<void(MemoryRegistry&)> fail;
+    const char* message;
+  } failures[] = {
+      {"the key cannot be created", [](MemoryRegistry& r) { r.FailOn(RegOp::kCreate, kAldric); }, kChannelsNotSaved},
+      {"a value cannot be written", [](MemoryRegistry& r) { r.FailOn(RegOp::kSet, kAldric, "Channel1color"); },
+       kChannelsNotSaved},
+      // A C++ exception must not unwind through the window manager.
+      {"memory runs out",
+       [](MemoryRegistry& r) { r.FailOn(RegOp::kCreate, kAldric, "", MemoryRegistry::kThrowBadAlloc); },
+       kOutOfMemory},
   };
-  for (std::size_t i = 0; i < failures.size(); ++i) {
-    SCOPED_TRACE(i == 0 ? "the key cannot be created" : "a value cannot be written");
+  for (const auto& failure : failures) {
+    SCOPED_TRACE(failure.what);
     MemoryRegistry registry;
     PutList(registry, kOwnKeyPath, {kNeuf});
     PutList(registry, kAldric, {kCommerce});
     RunWindow(registry, [&](HWND window) {
       ClickItem(Item(window, IDC_POOL_LIST), 0);
       ClickButton(window, IDC_ADD);
-      failures[i](registry);
+      failure.fail(registry);
       {
         ModalAnswers answers;
-        answers.Expect(AnswerMessage(kChannelsNotSaved, IDOK, IDI_HAND));
+        answers.Expect(AnswerMessage(failure.message, IDOK, IDI_HAND));
         ClickButton(window, IDOK);
       }
       EXPECT_TRUE(IsItemEnabled(window, IDOK));
@@ -408,6 +417,44 @@ TEST_F(MainWindowOnTheRegistry, ValiderCreatesTheMissingChannelKeyAndLeavingRewr
   });
   EXPECT_EQ(IDCANCEL, result);
   EXPECT_EQ(Saved(kOwnKeyPath, {kNeuf}), RawValues(kOwnKeyPath));
+}
+
+// Names of 4 KiB, 64 KiB and 1 MiB in an account and in the own key: the
+// window starts and paints, an item shows the start of its name, "Editer"
+// gives a long password back whole, and "Valider" and leaving write every
+// value back byte for byte.
+TEST_F(MainWindowOnTheRegistry, LongNamesArePaintedAndWrittenBackWhole) {
+  const std::vector<Channel> aldric{{std::string(4 << 10, 'a'), std::string(64 << 10, 'p'), 0x0000FF},
+                                    {std::string(64 << 10, 'b'), "", 0x00FF00},
+                                    {std::string(1 << 20, 'c'), std::string(1 << 20, 'q'), 0xFF0000}};
+  const Channel own{std::string(1 << 20, 'o'), std::string(64 << 10, 'w'), 0x123456};
+  RawPutList(kOwnKeyPath, {own});
+  RawPutList(kAldric, aldric);
+  chromatte::Win32Registry registry;
+  const INT_PTR result = RunWindow(registry, [&](HWND window) {
+    const HWND channels = Item(window, IDC_CHANNEL_LIST), pool = Item(window, IDC_POOL_LIST);
+    EXPECT_EQ(std::string(255, 'c'), ListTexts(channels).at(2));
+    EXPECT_EQ(aldric[2].color, SwatchColor(channels, 2));
+    EXPECT_EQ(own.color, SwatchColor(pool, 0));
+
+    ModalAnswers answers;
+    ClickItem(pool, 0);
+    answers.Expect([](HWND edit) {
+      SetDlgItemTextA(edit, IDC_NAME, "Court");
+      ClickButton(edit, IDOK);
+    });
+    ClickButton(window, IDC_EDIT);
+    answers.Expect(AnswerColor(0x00A0A0));
+    DoubleClickItem(channels, 2);
+    ClickButton(window, IDOK);
+    ClickButton(window, IDCANCEL);
+  });
+  EXPECT_EQ(IDCANCEL, result);
+  std::vector<Channel> saved = aldric;
+  saved[2].color = 0x00A0A0;
+  EXPECT_EQ(Saved(kAldric, saved), RawValues(kAldric));
+  EXPECT_EQ(Saved(kOwnKeyPath, {{"Court", own.password, own.color}, aldric[0], aldric[1], aldric[2]}),
+            RawValues(kOwnKeyPath));
 }
 
 }  // namespace

@@ -15,6 +15,7 @@ inline const char kChannelsNotSaved[] = "Les channels n'ont pas pu \xEAtre enreg
 inline const char kPoolNotSaved[] =
     "Le pool n'a pas pu \xEAtre enregistr\xE9 dans la base de registre.\nQuitter sans l'enregistrer ?";
 inline const char kChannelExists[] = "Ce channel existe d\xE9j\xE0.\nSouhaitez vous l'\xE9" "craser ?";
+inline const char kOutOfMemory[] = "M\xE9moire insuffisante pour terminer l'op\xE9ration.";
 inline const char kConfirmDelete[] =
     "Etes vous sure de vouloir effacer le(s) channel(s) s\xE9l\xE9" "ctionn\xE9(s) ?";
 

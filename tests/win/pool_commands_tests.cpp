@@ -155,6 +155,7 @@ TEST_F(PoolCommands, CommandsFollowTheItemThatEditMoved) {
     EXPECT_EQ((Channel{"Alpha2", "pa2", 0x0000AA}), pool()[0]);
     EXPECT_EQ(0, dialog().PoolEntryOfItem(4));
     EXPECT_TRUE(PoolListInStep(dialog(), w.pool));
+    ClickButton(w.dialog, IDC_EDIT);  // the caret stays on no selected item: no dialog
 
     COLORREF initial = 0;
     answers.Expect(AnswerColor(CLR_INVALID, &initial));
@@ -194,6 +195,7 @@ TEST_F(PoolCommands, DeleteAsksThenRemovesTheSelection) {
     ASSERT_TRUE(ListSelection(w.pool).empty());
     EXPECT_TRUE(IsItemEnabled(w.dialog, IDC_EDIT));
     ClickButton(w.dialog, IDC_DELETE);  // nothing selected: no question
+    ClickButton(w.dialog, IDC_EDIT);    // the caret item unselected: no dialog
     EXPECT_EQ(start, pool());
 
     ClickItem(w.pool, 1);
@@ -208,6 +210,7 @@ TEST_F(PoolCommands, DeleteAsksThenRemovesTheSelection) {
     EXPECT_EQ((Channels{start[0], start[2], start[4], start[5]}), pool());
     EXPECT_TRUE(PoolListInStep(dialog(), w.pool));
     EXPECT_TRUE(IsItemEnabled(w.dialog, IDC_DELETE));
+    ClickButton(w.dialog, IDC_EDIT);  // nothing selected after the deletion: no dialog
 
     SelectRange(w.pool, 0, 3);
     answers.Expect(AnswerMessage(kConfirmDelete, IDYES, IDI_QUESTION));

@@ -39,14 +39,16 @@ inline chromatte::test::Snapshot RawValues(const std::string& path) {
   chromatte::test::Snapshot values;
   HKEY key;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return values;
+  DWORD longest_name = 0, longest_data = 0;
+  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longest_name, &longest_data,
+                   nullptr, nullptr);
+  std::string name(longest_name + 1, '\0'), data(longest_data, '\0');
   for (DWORD i = 0;; ++i) {
-    char name[256];
-    DWORD name_size = sizeof name;
-    BYTE data[1024];
-    DWORD size = sizeof data;
-    DWORD type = 0;
-    if (RegEnumValueA(key, i, name, &name_size, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
-    values[name] = {type, std::string(reinterpret_cast<const char*>(data), size)};
+    DWORD name_size = longest_name + 1, size = longest_data, type = 0;
+    if (RegEnumValueA(key, i, &name[0], &name_size, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size) !=
+        ERROR_SUCCESS)
+      break;
+    values[name.substr(0, name_size)] = {type, data.substr(0, size)};
   }
   RegCloseKey(key);
   return values;

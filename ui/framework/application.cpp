@@ -9,7 +9,10 @@ Application* current_application = nullptr;
 
 }  // namespace
 
-Application::Application(UINT title_id) : title_(LoadResourceString(title_id)) { current_application = this; }
+Application::Application(UINT title_id, UINT out_of_memory_id)
+    : title_(LoadResourceString(title_id)), out_of_memory_id_(out_of_memory_id) {
+  current_application = this;
+}
 
 Application::~Application() {
   if (current_application == this) current_application = nullptr;
@@ -26,6 +29,8 @@ const std::string& Application::Title() {
   static const std::string kNoTitle;
   return current_application ? current_application->title_ : kNoTitle;
 }
+
+UINT Application::OutOfMemoryId() { return current_application ? current_application->out_of_memory_id_ : 0; }
 
 std::string LoadResourceString(UINT id) {
   // LoadStringA cannot report a string's length, so ask for the resource itself.

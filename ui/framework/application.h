@@ -10,8 +10,9 @@ namespace win {
 
 class Application {
  public:
-  // The title, string resource `title_id`, captions every message box.
-  explicit Application(UINT title_id);
+  // The title, string resource `title_id`, captions every message box;
+  // string `out_of_memory_id` tells the user a command ran out of memory.
+  Application(UINT title_id, UINT out_of_memory_id);
   virtual ~Application();
   Application(const Application&) = delete;
   Application& operator=(const Application&) = delete;
@@ -19,6 +20,7 @@ class Application {
   // Runs the program; its result is the process's exit code.
   int Run();
   static const std::string& Title();
+  static UINT OutOfMemoryId();
 
  protected:
   // Runs the main window; the program ends when it returns.
@@ -26,6 +28,7 @@ class Application {
 
  private:
   std::string title_;
+  UINT out_of_memory_id_;
 };
 
 // A string of the program's string table; empty when there is none.

@@ -1,6 +1,7 @@
 #include "dialog.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "application.h"
 
@@ -89,6 +90,18 @@ bool Dialog::HandleCommand(int id, int code, HWND control) {
 }
 
 INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  // No C++ exception may unwind through the window manager. The program's
+  // code raises none of its own: the standard library's say memory ran out,
+  // and the message that needed it ends there.
+  try {
+    return HandleMessage(hwnd, message, wparam, lparam);
+  } catch (const std::exception&) {
+    win::ShowMessage(hwnd, LoadResourceString(Application::OutOfMemoryId()), MB_ICONERROR);
+    return FALSE;
+  }
+}
+
+INT_PTR Dialog::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_INITDIALOG) {
     auto* dialog = reinterpret_cast<Dialog*>(lparam);
     dialog->Attach(hwnd);

@@ -74,6 +74,7 @@ class Dialog : public Window {
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  static INT_PTR HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   bool HandleCommand(int id, int code, HWND control);
 
   int template_id_;

@@ -23,12 +23,15 @@ class ListBox : public Window {
   int SetItemData(int index, DWORD_PTR data) const {
     return static_cast<int>(Send(LB_SETITEMDATA, index, static_cast<LPARAM>(data)));
   }
-  // Reads item `index`'s text into `text`, reusing its storage; false when there is no such item.
-  bool GetText(int index, std::string* text) const {
-    const LRESULT length = Send(LB_GETTEXTLEN, index);
+  // Reads item `index`'s text into `text`, reusing its storage; false when
+  // there is no such item. In Unicode: Wine hands an ANSI LB_GETTEXT to a
+  // Unicode list box (Common Controls 6) through a 512-character buffer on
+  // the stack, which a longer item overruns.
+  bool GetText(int index, std::wstring* text) const {
+    const LRESULT length = SendMessageW(hwnd_, LB_GETTEXTLEN, index, 0);
     if (length == LB_ERR) return false;
     text->resize(static_cast<std::size_t>(length) + 1);
-    const LRESULT copied = Send(LB_GETTEXT, index, reinterpret_cast<LPARAM>(&(*text)[0]));
+    const LRESULT copied = SendMessageW(hwnd_, LB_GETTEXT, index, reinterpret_cast<LPARAM>(&(*text)[0]));
     text->resize(copied == LB_ERR ? 0 : static_cast<std::size_t>(copied));
     return copied != LB_ERR;
   }
