@@ -78,6 +78,16 @@ std::string ValueName(FuzzedDataProvider& in) {
   return name + in.PickValueInArray(kSuffixes);
 }
 
+// A name or password: a piece of any bytes, repeated up to 256 times, so
+// from 0 bytes to 64 KiB and beyond.
+std::string Text(FuzzedDataProvider& in) {
+  const std::string piece = in.ConsumeRandomLengthString(300);
+  const int copies = in.ConsumeIntegralInRange(1, 256);
+  std::string text;
+  for (int i = 0; i < copies; ++i) text += piece;
+  return text;
+}
+
 void AddAccount(Input& input, const std::string& name, bool with_channel_key) {
   input.registry.AddKey(std::string(kGameKeyPath) + "\\" + name);
   input.keys.push_back(ChannelKey(name));
@@ -109,8 +119,8 @@ void Build(FuzzedDataProvider& in, Input& input) {
       }
       case 3: {
         const int slot = in.ConsumeIntegralInRange(0, 520);
-        registry.PutString(key, SlotName(slot, ""), in.ConsumeRandomLengthString(300));
-        registry.PutString(key, SlotName(slot, "pwd"), in.ConsumeRandomLengthString(300));
+        registry.PutString(key, SlotName(slot, ""), Text(in));
+        registry.PutString(key, SlotName(slot, "pwd"), Text(in));
         registry.PutDword(key, SlotName(slot, "color"), in.ConsumeIntegral<std::uint32_t>());
         break;
       }

@@ -1,6 +1,7 @@
 // Long random runs of user commands on the real window, checked after every
 // step against a plain model of the tables, lists, buttons and registry.
-// Small name alphabets make equal and case-equal names common.
+// Small name alphabets make equal and case-equal names common; now and then
+// a name or password is any bytes 1-255, up to 64 KiB long.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -8,6 +9,7 @@
 #include <set>
 
 #include "channel_colors_dlg.h"
+#include "list_checks.h"
 #include "messages.h"
 #include "registry_fixtures.h"
 #include "resource.h"
@@ -37,7 +39,7 @@ int Find(const Channels& table, const std::string& name) {
 class ModelRun {
  public:
   explicit ModelRun(unsigned seed) : random_(seed) {
-    own_ = {{"a", "p", 0x0000FF}, {"B", "", 0x00FF00}, {"a", "q", 0xFF0000}};
+    own_ = {{"a", "p", 0x0000FF}, {"B", "", 0x00FF00}, {"a", "q", 0xFF0000}, {AnyText(), AnyText(), 0x123456}};
     saved_["Aldric"] = {{"A", "p", 0x123456}, {"b", "q", 0x0000FF}, {"a", "", 0x00FF00}};
     saved_["Bors"] = {{"ab", "", 0xFF0000}, {"A", "q", 0x00FF00}, {"\xC9", "p", 0x0000FF}};
     saved_["Cyd"] = {};
@@ -82,6 +84,15 @@ class ModelRun {
  private:
   unsigned Pick(std::size_t n) { return static_cast<unsigned>(random_() % n); }
   bool Chance(unsigned percent) { return Pick(100) < percent; }
+  // Bytes 1-255, of up to 16 bytes, 300 or 64 KiB.
+  std::string AnyText() {
+    static const std::size_t kLongest[] = {16, 300, 64 << 10};
+    std::string text(Pick(kLongest[Pick(3)] + 1), '\0');
+    for (char& c : text) c = static_cast<char>(1 + Pick(255));
+    return text;
+  }
+  std::string Name() { return Chance(90) ? kNames[Pick(9)] : AnyText(); }
+  std::string Password() { return Chance(90) ? kPasswords[Pick(3)] : AnyText(); }
   void Note(const std::string& what) { notes_.push_back(note_ = "step " + std::to_string(step_) + ": " + what); }
 
   // The own key's list, then each account's names that the pool lacks.
@@ -189,11 +200,11 @@ class ModelRun {
   }
 
   void Create() {
-    const std::string name = kNames[Pick(9)], password = kPasswords[Pick(3)];
+    const std::string name = Name(), password = Password();
     const int button = Chance(85) ? IDOK : IDCANCEL, answer = Chance(50) ? IDYES : IDNO;
     const int existing = Find(pool_, name);
     const bool asks = button == IDOK && !name.empty() && existing >= 0;
-    Note("Cr\xE9" "er \"" + name + "\" " + (button == IDOK ? "OK" : "Cancel") + (asks ? answer == IDYES ? " Yes" : " No" : ""));
+    Note("Cr\xE9" "er \"" + name.substr(0, 20) + "\" " + (button == IDOK ? "OK" : "Cancel") + (asks ? answer == IDYES ? " Yes" : " No" : ""));
     std::string initial = "?";
     answers_->Expect(AnswerChannelEdit(name, password, button, &initial));
     if (asks) answers_->Expect(AnswerMessage(kChannelExists, answer, IDI_QUESTION));
@@ -215,10 +226,15 @@ class ModelRun {
       return;
     }
     const int item = static_cast<int>(Pick(items_.size())), entry = items_[item];
-    const std::string name = kNames[Pick(9)], password = kPasswords[Pick(3)];
+    const std::string name = Name(), password = Password();
     const int button = Chance(85) ? IDOK : IDCANCEL;
-    Note("Editer item " + std::to_string(item) + " to \"" + name + "\" " + (button == IDOK ? "OK" : "Cancel"));
     Click(1, item, Chance(30) ? MK_CONTROL : 0);
+    if (!selection_[1].count(item)) {  // a Ctrl+click took it out of the selection
+      Note("Editer item " + std::to_string(item) + ", unselected");
+      ClickButton(window_, IDC_EDIT);
+      return;
+    }
+    Note("Editer item " + std::to_string(item) + " to \"" + name.substr(0, 20) + "\" " + (button == IDOK ? "OK" : "Cancel"));
     std::string initial_name, initial_password;
     answers_->Expect(AnswerChannelEdit(name, password, button, &initial_name, &initial_password));
     ClickButton(window_, IDC_EDIT);
@@ -267,7 +283,7 @@ class ModelRun {
       std::vector<COLORREF> colors;
       std::vector<int> entries;
       for (int item = 0; item < count; ++item) {
-        texts.push_back(EntryOf(list, item).name);
+        texts.push_back(ItemText(EntryOf(list, item).name));
         colors.push_back(EntryOf(list, item).color);
         entries.push_back(list ? dialog_->PoolEntryOfItem(item) : item);
       }
