@@ -11,22 +11,15 @@
 #include <vector>
 
 #include "channel_store.h"
-#include "counting_registry.h"
 #include "data_set.h"
-#include "memory_registry.h"
+#include "registry_fixtures.h"
 
 namespace {
 
 using chromatte::AccountList;
 using chromatte::ChannelTable;
-using chromatte::MemoryRegistry;
+using chromatte::test::MemoryRegistry;
 using chromatte::bench::Shape;
-
-class NoObserver : public chromatte::PoolLoadObserver {
- public:
-  void OnPoolEntryAdded(int) override {}
-  void OnAccountUnreadable(const std::string&) override {}
-};
 
 [[noreturn]] void Fail(const char* what) {
   std::fprintf(stderr, "benchmark data set: %s\n", what);
@@ -54,7 +47,7 @@ struct Tables {
 };
 
 void Startup(chromatte::Registry& registry, Tables& t) {
-  NoObserver observer;
+  chromatte::test::PoolRecorder observer;
   chromatte::LoadAccounts(registry, &t.accounts);
   chromatte::LoadPool(registry, t.accounts, &t.pool, observer);
   chromatte::LoadAccountChannels(registry, t.accounts.names[0], &t.channels);
@@ -105,7 +98,7 @@ void BM_LoadPool(benchmark::State& state) {
   MemoryRegistry& registry = RegistryOf(shape);
   auto t = std::make_unique<Tables>();
   chromatte::LoadAccounts(registry, &t->accounts);
-  NoObserver observer;
+  chromatte::test::PoolRecorder observer;
   const std::uint64_t before = registry.CallCount();
   for (auto _ : state) {
     chromatte::LoadPool(registry, t->accounts, &t->pool, observer);
@@ -177,7 +170,7 @@ void PrintCallCounts() {
   std::printf("Registry calls of one start-up (accounts, pool with merge, first account's channels):\n");
   for (Shape shape : {Shape::kFullPool, Shape::kMergeReadsAll}) {
     MemoryRegistry& memory = RegistryOf(shape);
-    chromatte::bench::CountingRegistry counting(memory);
+    chromatte::test::CallLog counting(memory);
     auto t = std::make_unique<Tables>();
     const std::uint64_t before = memory.CallCount();
     Startup(counting, *t);
@@ -185,7 +178,7 @@ void PrintCallCounts() {
     const std::uint64_t calls = memory.CallCount() - before;
     const chromatte::bench::StartupNeeds needs = chromatte::bench::NeedsOf(shape);
     std::printf("  %-16s CallCount %llu: %s\n", chromatte::bench::ShapeName(shape),
-                static_cast<unsigned long long>(calls), chromatte::bench::Describe(counting.counts()).c_str());
+                static_cast<unsigned long long>(calls), counting.Summary().c_str());
     std::printf("  %-16s needed: %d account names + %d values + %d list ends = %d reads, %d keys opened and closed"
                 " (%d calls)\n",
                 "", needs.accounts, needs.values, needs.missing_values,

@@ -20,8 +20,8 @@
 
 #include "channel_colors_dlg.h"
 #include "channel_store.h"
-#include "counting_registry.h"
 #include "data_set.h"
+#include "registry_fixtures.h"
 #include "resource.h"
 #include "scratch_hkcu.h"
 #include "ui_harness.h"
@@ -224,12 +224,6 @@ int RawStartup() {
 // ---------------------------------------------------------------------------
 // The store's start-up reads, and the window.
 
-class NoObserver : public chromatte::PoolLoadObserver {
- public:
-  void OnPoolEntryAdded(int) override {}
-  void OnAccountUnreadable(const std::string&) override {}
-};
-
 struct Tables {
   chromatte::AccountList accounts;
   chromatte::ChannelTable pool;
@@ -242,7 +236,7 @@ struct DataSide {
 
 DataSide StoreStartup(chromatte::Registry& registry, Shape shape) {
   auto t = std::make_unique<Tables>();
-  NoObserver observer;
+  chromatte::test::PoolRecorder observer;
   DataSide times{};
   const double start = Now();
   chromatte::LoadAccounts(registry, &t->accounts);
@@ -276,47 +270,20 @@ class TimedMainWindow : public CChannelColorsDlg {
 
 // Passes every call on and adds up the time spent inside them, so that a
 // window's start-up splits into registry time and the rest.
-class TimingRegistry : public chromatte::Registry {
+class TimingRegistry : public chromatte::test::ForwardingRegistry {
  public:
-  explicit TimingRegistry(chromatte::Registry& inner) : inner_(inner) {}
+  using ForwardingRegistry::ForwardingRegistry;
   double ms() const { return ms_; }
 
-  long OpenKeyForRead(const std::string& path, chromatte::RegKey* key) override {
-    return Time([&] { return inner_.OpenKeyForRead(path, key); });
-  }
-  long EnumKey(chromatte::RegKey key, std::uint32_t index, std::string* name) override {
-    return Time([&] { return inner_.EnumKey(key, index, name); });
-  }
-  long QueryValue(chromatte::RegKey key, const char* name, void* data, std::uint32_t* size) override {
-    return Time([&] { return inner_.QueryValue(key, name, data, size); });
-  }
-  long CreateKey(const std::string& path, std::uint32_t access, chromatte::RegKey* key) override {
-    return Time([&] { return inner_.CreateKey(path, access, key); });
-  }
-  long DeleteValue(chromatte::RegKey key, const char* name) override {
-    return Time([&] { return inner_.DeleteValue(key, name); });
-  }
-  long SetValue(chromatte::RegKey key, const char* name, std::uint32_t type, const void* data,
-                std::uint32_t size) override {
-    return Time([&] { return inner_.SetValue(key, name, type, data, size); });
-  }
-  long FlushKey(chromatte::RegKey key) override {
-    return Time([&] { return inner_.FlushKey(key); });
-  }
-  long CloseKey(chromatte::RegKey key) override {
-    return Time([&] { return inner_.CloseKey(key); });
-  }
-
- private:
-  template <class Call>
-  long Time(Call call) {
+ protected:
+  long Pass(chromatte::test::RegOp, const std::string&, const char*, const std::function<long()>& call) override {
     const double start = Now();
     const long result = call();
     ms_ += Now() - start;
     return result;
   }
 
-  chromatte::Registry& inner_;
+ private:
   double ms_ = 0;
 };
 
@@ -327,37 +294,37 @@ struct WindowRun {
   double valider;   // "Valider" pressed: the first account's 512 channels saved
   double leaving;   // "Quitter" pressed: the pool saved and the window closed
   double startup_registry = 0;  // with a TimingRegistry: time inside registry calls until shown
-  chromatte::bench::CallCounts startup_calls, valider_calls, leaving_calls;
+  std::string startup_calls, valider_calls, leaving_calls;  // with a CallLog: what it saw
 };
 
 int ListCount(HWND window, int id) { return static_cast<int>(SendDlgItemMessageA(window, id, LB_GETCOUNT, 0, 0)); }
 
 WindowRun RunWindow(chromatte::Registry& registry, Shape shape,
-                    chromatte::bench::CountingRegistry* counting = nullptr, TimingRegistry* timing = nullptr) {
+                    chromatte::test::CallLog* counting = nullptr, TimingRegistry* timing = nullptr) {
   TimedMainWindow window(registry);
   WindowRun run{};
   std::string problem;
   const double start = Now();
-  const INT_PTR result = uitest::RunModal(window, nullptr, [&](HWND hwnd) {
+  const INT_PTR result = chromatte::test::RunModal(window, nullptr, [&](HWND hwnd) {
     run.shown = Now() - start;
-    if (counting) run.startup_calls = counting->counts();
+    if (counting) run.startup_calls = counting->Summary();
     if (timing) run.startup_registry = timing->ms();
     if (ListCount(hwnd, IDC_POOL_LIST) != chromatte::bench::OwnKeyChannels(shape) ||
         ListCount(hwnd, IDC_CHANNEL_LIST) != chromatte::bench::kAccountChannels)
       problem = "the window shows other lists than the data set's";
     // "Valider" as after a change of the channel list.
     EnableWindow(GetDlgItem(hwnd, IDOK), TRUE);
-    if (counting) counting->Reset();
+    if (counting) counting->Clear();
     double before = Now();
-    uitest::ClickButton(hwnd, IDOK);
+    chromatte::test::ClickButton(hwnd, IDOK);
     run.valider = Now() - before;
-    if (counting) run.valider_calls = counting->counts();
+    if (counting) run.valider_calls = counting->Summary();
     if (IsWindowEnabled(GetDlgItem(hwnd, IDOK))) problem = "\"Valider\" did not save";
-    if (counting) counting->Reset();
+    if (counting) counting->Clear();
     before = Now();
-    uitest::ClickButton(hwnd, IDCANCEL);
+    chromatte::test::ClickButton(hwnd, IDCANCEL);
     run.leaving = Now() - before;
-    if (counting) run.leaving_calls = counting->counts();
+    if (counting) run.leaving_calls = counting->Summary();
   });
   if (result != IDCANCEL) problem = "the window did not close on \"Quitter\"";
   if (!problem.empty()) Fail(problem);
@@ -417,10 +384,10 @@ void Measure(chromatte::test::ScratchHkcu& scratch, Shape shape, int runs) {
   // Which calls the start-up, "Valider" and leaving make, in one run of
   // their own so that counting costs no measured time.
   chromatte::Win32Registry registry;
-  chromatte::bench::CountingRegistry counting(registry);
+  chromatte::test::CallLog counting(registry);
   StoreStartup(counting, shape);
-  const chromatte::bench::CallCounts data_calls = counting.counts();
-  counting.Reset();
+  const std::string data_calls = counting.Summary();
+  counting.Clear();
   const WindowRun counted = RunWindow(counting, shape, &counting);
 
   Series floor_all, floor_needed, raw, accounts, pool, channels, data, created, set_up, shown, valider, leaving,
@@ -506,13 +473,13 @@ void Measure(chromatte::test::ScratchHkcu& scratch, Shape shape, int runs) {
   PrintRatio("window start-up until shown / floor B", shown, floor_needed);
   PrintRatio("start-up data side / floor A", data, floor_all);
   PrintRatio("window start-up until shown / floor A", shown, floor_all);
-  std::printf("  registry calls, start-up data side: %s\n", chromatte::bench::Describe(data_calls).c_str());
-  std::printf("  registry calls, window start-up:    %s\n", chromatte::bench::Describe(counted.startup_calls).c_str());
+  std::printf("  registry calls, start-up data side: %s\n", data_calls.c_str());
+  std::printf("  registry calls, window start-up:    %s\n", counted.startup_calls.c_str());
   std::printf("  needed: %d account names + %d values + %d list ends, %d keys opened and closed = %d calls\n",
               needs.accounts, needs.values, needs.missing_values, needs.keys,
               needs.accounts + needs.values + needs.missing_values + 2 * needs.keys);
-  std::printf("  registry calls, \"Valider\": %s\n", chromatte::bench::Describe(counted.valider_calls).c_str());
-  std::printf("  registry calls, leaving:   %s\n", chromatte::bench::Describe(counted.leaving_calls).c_str());
+  std::printf("  registry calls, \"Valider\": %s\n", counted.valider_calls.c_str());
+  std::printf("  registry calls, leaving:   %s\n", counted.leaving_calls.c_str());
   PrintMemory("after these runs:");
   std::fflush(stdout);
 }

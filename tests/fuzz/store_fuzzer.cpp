@@ -10,10 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "channel_store.h"
-#include "memory_registry.h"
+#include "registry_fixtures.h"
 
 using namespace chromatte;
+using test::MemoryRegistry;
+using Observer = test::PoolRecorder;
 
 namespace {
 
@@ -151,15 +152,6 @@ void Build(FuzzedDataProvider& in, Input& input) {
     }
   }
 }
-
-class Observer : public PoolLoadObserver {
- public:
-  void OnPoolEntryAdded(int index) override { added.push_back(index); }
-  void OnAccountUnreadable(const std::string& account) override { unreadable.push_back(account); }
-
-  std::vector<int> added;
-  std::vector<std::string> unreadable;
-};
 
 bool SameEntries(const ChannelTable& a, const ChannelTable& b, int count) {
   for (int i = 0; i < count; ++i)

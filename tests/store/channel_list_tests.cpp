@@ -141,10 +141,7 @@ TEST(ReadChannels, OddStoredValuesGiveDeterministicResults) {
     ASSERT_TRUE(LoadAccountChannels(registry, kAccount, &table));
     EXPECT_EQ(c.read ? std::vector<Channel>{c.expected} : std::vector<Channel>{}, Entries(table));
 
-    struct : PoolLoadObserver {
-      void OnPoolEntryAdded(int) override {}
-      void OnAccountUnreadable(const std::string&) override {}
-    } quiet;
+    PoolRecorder quiet;
     AccountList accounts;
     accounts.names[0] = "Full";
     accounts.names[1] = kAccount;

@@ -13,12 +13,8 @@
 
 namespace {
 
-using namespace uitest;
+using namespace chromatte::test;
 using chromatte::ChannelKeyPath;
-using chromatte::MemoryRegistry;
-using chromatte::test::Channel;
-using chromatte::test::Entries;
-using chromatte::test::PutList;
 using Channels = std::vector<Channel>;
 using Texts = std::vector<std::string>;
 

@@ -9,8 +9,8 @@
 
 namespace {
 
-using uitest::RunModal;
-using uitest::WindowText;
+using chromatte::test::RunModal;
+using chromatte::test::WindowText;
 
 TEST(ChannelEditDialog, OpensOnOkWithTheInitialValuesAndEnterKeepsThemWhole) {
   CChannelEditDlg dialog;
@@ -22,7 +22,7 @@ TEST(ChannelEditDialog, OpensOnOkWithTheInitialValuesAndEnterKeepsThemWhole) {
     EXPECT_EQ(GetDlgItem(window, IDOK), GetFocus());
     for (int field : {IDC_NAME, IDC_PASSWORD})
       EXPECT_EQ(255, SendDlgItemMessageA(window, field, EM_GETLIMITTEXT, 0, 0)) << field;
-    uitest::PressKey(window, VK_RETURN);
+    chromatte::test::PressKey(window, VK_RETURN);
   });
   EXPECT_EQ(IDOK, result);
   EXPECT_EQ("Guilde", dialog.m_name);
@@ -40,7 +40,7 @@ TEST(ChannelEditDialog, MembersFollowTheFieldsAndCancelSaysSo) {
     SetDlgItemTextA(window, IDC_PASSWORD, "nouveau");
     EXPECT_EQ("Raid", dialog.m_name);
     EXPECT_EQ("nouveau", dialog.m_password);
-    uitest::ClickButton(window, IDCANCEL);
+    chromatte::test::ClickButton(window, IDCANCEL);
   });
   EXPECT_EQ(IDCANCEL, result);
 }

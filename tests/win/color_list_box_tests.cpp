@@ -11,9 +11,9 @@
 
 namespace {
 
-using uitest::ListColors;
-using uitest::ListSelection;
-using uitest::ListTexts;
+using chromatte::test::ListColors;
+using chromatte::test::ListSelection;
+using chromatte::test::ListTexts;
 
 // The main window's list style, LBS_SORT included.
 constexpr DWORD kListStyle = 0x50A00963;
@@ -218,7 +218,7 @@ TEST_F(ColorListBox, EmptiesItsListOnlyAtTheFirstAttach) {
   SendMessageA(fresh, LB_INSERTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("Vieux"));
   CColorListBox box;
   box.Attach(fresh);
-  EXPECT_EQ(0, box.GetCount());
+  EXPECT_EQ(std::vector<std::string>{}, ListTexts(fresh));
 
   box.InsertColorItem("Commerce", kItemColor);
   box.InsertColorItem("Guilde", kItemColor);

@@ -20,12 +20,8 @@
 
 namespace {
 
-using namespace uitest;
+using namespace chromatte::test;
 using namespace chromatte;
-using test::Channel;
-using test::Entries;
-using test::Saved;
-using test::Snapshot;
 using Channels = std::vector<Channel>;
 using Texts = std::vector<std::string>;
 
@@ -182,18 +178,15 @@ struct StartUp {
   Channels pool, channels;
 };
 StartUp StoreStartUp(MemoryRegistry registry) {
-  struct : PoolLoadObserver {
-    Texts texts;
-    void OnPoolEntryAdded(int) override {}
-    void OnAccountUnreadable(const std::string&) override { texts.push_back(kPoolAccountUnreadable); }
-  } observer;
+  PoolRecorder observer;
   AccountList accounts;
   ChannelTable pool, channels;
   LoadAccounts(registry, &accounts);
   LoadPool(registry, accounts, &pool, observer);
+  Texts messages(observer.unreadable.size(), kPoolAccountUnreadable);
   if (!LoadAccountChannels(registry, accounts.names[0], &channels))
-    observer.texts.push_back(ChannelsUnreadable(accounts.names[0]));
-  return {observer.texts, Entries(pool), Entries(channels)};
+    messages.push_back(ChannelsUnreadable(accounts.names[0]));
+  return {messages, Entries(pool), Entries(channels)};
 }
 
 // Fails none to two calls of the coming save; true when any.

@@ -9,7 +9,8 @@
 #include "channel_colors_dlg.h"
 #include "ui_harness.h"
 
-namespace uitest {
+namespace chromatte {
+namespace test {
 
 // What an item shows of a channel's name.
 inline std::string ItemText(const std::string& name) { return name.substr(0, CColorListBox::kMaxItemText); }
@@ -48,4 +49,5 @@ inline ::testing::AssertionResult PoolListInStep(const CChannelColorsDlg& dialog
   return ::testing::AssertionSuccess();
 }
 
-}  // namespace uitest
+}  // namespace test
+}  // namespace chromatte

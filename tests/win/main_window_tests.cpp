@@ -20,15 +20,9 @@
 
 namespace {
 
-using namespace uitest;
+using namespace chromatte::test;
 using chromatte::ChannelKeyPath;
-using chromatte::MemoryRegistry;
-using chromatte::RegOp;
 using chromatte::kOwnKeyPath;
-using chromatte::test::Channel;
-using chromatte::test::PutList;
-using chromatte::test::Saved;
-using chromatte::test::Values;
 
 const std::string kAldric = ChannelKeyPath("Aldric");
 const Channel kCommerce{"Commerce", "", 0x0000FF};
@@ -97,7 +91,7 @@ struct ExitReport {
   std::string expected_message;
   std::vector<std::string> shown;
   bool window_shown = false;
-  chromatte::test::CallLog* log = nullptr;
+  CallLog* log = nullptr;
 };
 ExitReport* exit_report = nullptr;
 
@@ -110,7 +104,7 @@ void PrintExitReport() {
     problems += "; ";
   }
   if (report.window_shown) problems += "the main window showed; ";
-  for (const chromatte::test::CallLog::Call& call : report.log->calls())
+  for (const CallLog::Call& call : report.log->calls())
     if (call.op == RegOp::kCreate || call.op == RegOp::kSet || call.op == RegOp::kDelete)
       problems += "wrote " + call.path + " " + call.value + "; ";
   std::fprintf(stderr, "start-up ended: %s\n", problems.empty() ? "as expected" : problems.c_str());
@@ -120,7 +114,7 @@ void PrintExitReport() {
 void StartExpectingExit(void (*fill)(MemoryRegistry&), const char* message) {
   static MemoryRegistry registry;
   fill(registry);
-  static chromatte::test::CallLog log(registry);
+  static CallLog log(registry);
   static ExitReport report{message, {}, false, &log};
   exit_report = &report;
   std::atexit(PrintExitReport);
@@ -209,7 +203,7 @@ TEST_F(MainWindow, PoolShowsItsOwnKeyFirstThenNewChannelsOfTheAccountsInOrder) {
     const std::vector<Channel> pool{kNeuf, own_commerce, kGuilde, kRaid};
     EXPECT_EQ(Names(pool), ListTexts(Item(window, IDC_POOL_LIST)));
     EXPECT_EQ(Colors(pool), ListColors(Item(window, IDC_POOL_LIST)));
-    EXPECT_EQ(pool, chromatte::test::Entries(dialog.pool()));
+    EXPECT_EQ(pool, Entries(dialog.pool()));
     ClickButton(window, IDCANCEL);
   });
 }
@@ -396,7 +390,7 @@ class MainWindowOnTheRegistry : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(scratch_.ok()) << "HKEY_CURRENT_USER is still the user's own"; }
 
-  chromatte::test::ScratchHkcu scratch_;
+  ScratchHkcu scratch_;
 };
 
 TEST_F(MainWindowOnTheRegistry, ValiderCreatesTheMissingChannelKeyAndLeavingRewritesThePool) {

@@ -5,7 +5,8 @@
 
 #include <string>
 
-namespace uitest {
+namespace chromatte {
+namespace test {
 
 inline const char kGameKeyUnreadable[] =
     "Erreur de lecture des comptes dans la base de registre.\nAucun compte trouv\xE9.";
@@ -24,4 +25,5 @@ inline std::string ChannelsUnreadable(const std::string& account) {
          "\".";
 }
 
-}  // namespace uitest
+}  // namespace test
+}  // namespace chromatte

@@ -17,10 +17,8 @@
 
 namespace {
 
-using namespace uitest;
+using namespace chromatte::test;
 using namespace chromatte;
-using test::Channel;
-using test::Entries;
 using Channels = std::vector<Channel>;
 using Texts = std::vector<std::string>;
 

@@ -2,13 +2,13 @@
 // Data is set up and checked with the raw API, not with the code under test.
 #include <windows.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "../store/registry_fixtures.h"
+#include "raw_registry.h"
+#include "registry_fixtures.h"
 #include "scratch_hkcu.h"
 #include "win32_registry.h"
 
@@ -17,66 +17,6 @@ namespace test {
 namespace {
 
 ScratchHkcu* g_scratch = nullptr;
-
-struct RawValue {
-  DWORD type;
-  std::string bytes;
-  bool operator==(const RawValue& o) const { return type == o.type && bytes == o.bytes; }
-};
-
-void PrintTo(const RawValue& v, std::ostream* os) { *os << "type " << v.type << ", " << v.bytes.size() << " bytes"; }
-
-bool RawKeyExists(const std::string& path) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
-}
-
-void RawPut(const std::string& path, const std::string& name, DWORD type, const std::string& bytes) {
-  HKEY key;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                           nullptr, &key, nullptr));
-  // advapi32 counts a REG_SZ's terminator in when the byte after the data is
-  // zero, so a non-zero byte follows to keep the size exact.
-  std::string data = bytes + 'X';
-  EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name.c_str(), 0, type,
-                                          reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(bytes.size())));
-  RegCloseKey(key);
-}
-
-std::string Dword(DWORD value) { return std::string(reinterpret_cast<const char*>(&value), 4); }
-
-void RawPutSlot(const std::string& path, int n, const std::string& name, const std::string& password, DWORD color) {
-  const std::string slot = "Channel" + std::to_string(n);
-  RawPut(path, slot, REG_SZ, name + '\0');
-  RawPut(path, slot + "pwd", REG_SZ, password + '\0');
-  RawPut(path, slot + "color", REG_DWORD, Dword(color));
-}
-
-// Every value of a key by name, in the order the registry enumerates them.
-std::vector<std::pair<std::string, RawValue>> RawValues(const std::string& path) {
-  std::vector<std::pair<std::string, RawValue>> values;
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return values;
-  for (DWORD i = 0;; ++i) {
-    char name[256];
-    DWORD name_size = sizeof name, type = 0, size = 0;
-    if (RegEnumValueA(key, i, name, &name_size, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
-    std::string bytes(size, '\0');
-    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&bytes[0]), &size));
-    bytes.resize(size);
-    values.push_back({name, {type, bytes}});
-  }
-  RegCloseKey(key);
-  return values;
-}
-
-RawValue RawGet(const std::string& path, const std::string& name) {
-  for (const auto& value : RawValues(path))
-    if (value.first == name) return value.second;
-  return {REG_NONE, "<missing>"};
-}
 
 class Win32Store : public ::testing::Test {
  protected:
@@ -99,16 +39,7 @@ TEST_F(Win32Store, RoundTripsEveryKindOfValueItWrites) {
   ASSERT_TRUE(SaveAccountChannels(registry_, "Joueur", table));
   ASSERT_TRUE(SavePool(registry_, table));
 
-  for (const std::string& path : {key, std::string(kOwnKeyPath)}) {
-    SCOPED_TRACE(path);
-    EXPECT_EQ(15u, RawValues(path).size());
-    for (int i = 0; i < table.count; ++i) {
-      const std::string slot = "Channel" + std::to_string(i);
-      EXPECT_EQ((RawValue{REG_SZ, table.names[i] + '\0'}), RawGet(path, slot)) << slot;
-      EXPECT_EQ((RawValue{REG_DWORD, Dword(table.colors[i])}), RawGet(path, slot + "color")) << slot;
-      EXPECT_EQ((RawValue{REG_SZ, table.passwords[i] + '\0'}), RawGet(path, slot + "pwd")) << slot;
-    }
-  }
+  for (const std::string& path : {key, std::string(kOwnKeyPath)}) EXPECT_EQ(Saved(path, Entries(table)), RawValues(path));
   // The accented name is stored as the character, not as some other byte.
   HKEY raw;
   ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Halvek\\Zorvan\\Joueur\\ChatterChannels",
@@ -122,10 +53,7 @@ TEST_F(Win32Store, RoundTripsEveryKindOfValueItWrites) {
   ChannelTable loaded;
   ASSERT_TRUE(LoadAccountChannels(registry_, "Joueur", &loaded));
   EXPECT_EQ(Entries(table), Entries(loaded));
-  struct : PoolLoadObserver {
-    void OnPoolEntryAdded(int) override {}
-    void OnAccountUnreadable(const std::string&) override {}
-  } quiet;
+  PoolRecorder quiet;
   LoadPool(registry_, AccountList(), &loaded, quiet);
   EXPECT_EQ(Entries(table), Entries(loaded));
 }
@@ -133,20 +61,19 @@ TEST_F(Win32Store, RoundTripsEveryKindOfValueItWrites) {
 // Deleting absent values is the normal case on the real registry too.
 TEST_F(Win32Store, SaveEmptiesOnlyTheSlots) {
   const std::string key = ChannelKeyPath("Joueur");
-  for (int n = 0; n < 3; ++n) RawPutSlot(key, n, "old" + std::to_string(n), "", 1);
-  RawPutSlot(key, kMaxChannels, "hors liste", "", 2);
-  RawPut(key + "\\Sub", "Channel0", REG_SZ, std::string("sub\0", 4));
+  for (int n = 0; n < 3; ++n) RawPutSlot(key, n, {"old" + std::to_string(n), "", 1});
+  RawPutSlot(key, kMaxChannels, {"hors liste", "", 2});
+  RawSet(key + "\\Sub", "Channel0", REG_SZ, std::string("sub\0", 4));
   ChannelTable table;
   Fill(&table, {{"new", "p", 3}});
   ASSERT_TRUE(SaveAccountChannels(registry_, "Joueur", table));
 
   std::vector<std::string> names;
   for (const auto& value : RawValues(key)) names.push_back(value.first);
-  std::sort(names.begin(), names.end());
   EXPECT_EQ((std::vector<std::string>{"Channel0", "Channel0color", "Channel0pwd", "Channel512", "Channel512color",
                                       "Channel512pwd"}),
             names);
-  EXPECT_EQ((RawValue{REG_SZ, std::string("sub\0", 4)}), RawGet(key + "\\Sub", "Channel0"));
+  EXPECT_EQ((Snapshot{{"Channel0", {REG_SZ, std::string("sub\0", 4)}}}), RawValues(key + "\\Sub"));
 
   Fill(&table, {});
   ASSERT_TRUE(SaveAccountChannels(registry_, "Joueur", table));
@@ -216,9 +143,9 @@ TEST_F(Win32Store, ReadsForeignValuesAsTheInMemoryRegistryDoes) {
     ASSERT_TRUE(g_scratch->Clear());
     const std::string key = ChannelKeyPath("Joueur");
     MemoryRegistry memory;
-    RawPutSlot(key, 0, "n", "pw", 5);
+    RawPutSlot(key, 0, {"n", "pw", 5});
     PutSlot(memory, key, 0, {"n", "pw", 5});
-    RawPut(key, c.value, c.type, c.bytes);
+    RawSet(key, c.value, c.type, c.bytes);
     memory.PutValue(key, c.value, c.type, c.bytes);
 
     ChannelTable real, modelled;

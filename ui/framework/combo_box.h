@@ -12,7 +12,6 @@ class ComboBox : public Window {
   int AddString(const std::string& text) const {
     return static_cast<int>(Send(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())));
   }
-  int GetCount() const { return static_cast<int>(Send(CB_GETCOUNT)); }
   int GetCurSel() const { return static_cast<int>(Send(CB_GETCURSEL)); }
   // Sends no CBN_SELCHANGE.
   int SetCurSel(int index) const { return static_cast<int>(Send(CB_SETCURSEL, index)); }

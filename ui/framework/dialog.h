@@ -17,7 +17,6 @@ class Dialog;
 class DataExchange {
  public:
   DataExchange(Dialog& dialog, bool save) : dialog_(dialog), save_(save) {}
-  bool saving() const { return save_; }
   // Attaches `control` to the dialog's control `id`.
   void Control(int id, Window& control);
   // The text of the dialog's control `id`.

@@ -9,7 +9,6 @@ namespace win {
 
 class ListBox : public Window {
  public:
-  int GetCount() const { return static_cast<int>(Send(LB_GETCOUNT)); }
   int GetCurSel() const { return static_cast<int>(Send(LB_GETCURSEL)); }
   int SetCurSel(int index) const { return static_cast<int>(Send(LB_SETCURSEL, index)); }
   int GetSelCount() const { return static_cast<int>(Send(LB_GETSELCOUNT)); }

@@ -34,7 +34,6 @@ class Window {
   LRESULT Send(UINT message, WPARAM wparam = 0, LPARAM lparam = 0) const {
     return SendMessageA(hwnd_, message, wparam, lparam);
   }
-  void Enable(bool enabled) const { EnableWindow(hwnd_, enabled); }
   // Erases and repaints the whole window before returning.
   void Redraw() const { RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); }
 

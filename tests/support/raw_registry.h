@@ -11,32 +11,47 @@
 
 #include "registry_fixtures.h"
 
-namespace uitest {
+namespace chromatte {
+namespace test {
 
-// Creates the key, with those above it, and sets value `name` when given.
+inline bool RawKeyExists(const std::string& path) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+// Creates the key, with those above it, and sets value `name` when given,
+// to exactly `bytes`.
 inline void RawSet(const std::string& path, const std::string& name = "", DWORD type = REG_SZ,
                    const std::string& bytes = "", DWORD options = REG_OPTION_NON_VOLATILE) {
   HKEY key;
   ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, options, KEY_ALL_ACCESS,
                                            nullptr, &key, nullptr));
-  if (!name.empty())
-    RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                   static_cast<DWORD>(bytes.size()));
+  // advapi32 counts a REG_SZ's terminator in when the byte after the data is
+  // zero, so a non-zero byte follows to keep the size exact.
+  const std::string data = bytes + 'X';
+  if (!name.empty()) {
+    EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                                            static_cast<DWORD>(bytes.size())));
+  }
   RegCloseKey(key);
 }
 
-// Writes `list` into the key as the game client does.
-inline void RawPutList(const std::string& path, const std::vector<chromatte::test::Channel>& list) {
-  for (std::size_t i = 0; i < list.size(); ++i) {
-    const std::string slot = chromatte::test::Slot(static_cast<int>(i));
-    RawSet(path, slot, REG_SZ, list[i].name + '\0');
-    RawSet(path, slot + "color", REG_DWORD, std::string(reinterpret_cast<const char*>(&list[i].color), 4));
-    RawSet(path, slot + "pwd", REG_SZ, list[i].password + '\0');
-  }
+// Writes slot `n` into the key as the game client does.
+inline void RawPutSlot(const std::string& path, int n, const Channel& channel) {
+  RawSet(path, Slot(n), REG_SZ, channel.name + '\0');
+  RawSet(path, Slot(n, "color"), REG_DWORD, std::string(reinterpret_cast<const char*>(&channel.color), 4));
+  RawSet(path, Slot(n, "pwd"), REG_SZ, channel.password + '\0');
 }
 
-inline chromatte::test::Snapshot RawValues(const std::string& path) {
-  chromatte::test::Snapshot values;
+inline void RawPutList(const std::string& path, const std::vector<Channel>& list) {
+  for (std::size_t i = 0; i < list.size(); ++i) RawPutSlot(path, static_cast<int>(i), list[i]);
+}
+
+// Every value of the key, whatever its size.
+inline Snapshot RawValues(const std::string& path) {
+  Snapshot values;
   HKEY key;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return values;
   DWORD longest_name = 0, longest_data = 0;
@@ -54,4 +69,5 @@ inline chromatte::test::Snapshot RawValues(const std::string& path) {
   return values;
 }
 
-}  // namespace uitest
+}  // namespace test
+}  // namespace chromatte

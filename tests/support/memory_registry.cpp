@@ -5,6 +5,7 @@
 #include <new>
 
 namespace chromatte {
+namespace test {
 namespace {
 
 constexpr std::uint32_t kKeyQueryValue = 0x0001;
@@ -267,4 +268,5 @@ long MemoryRegistry::CloseKey(RegKey key) {
   return handles_.erase(key) ? injected : kRegInvalidHandle;
 }
 
+}  // namespace test
 }  // namespace chromatte

@@ -12,7 +12,8 @@
 
 namespace win { class Dialog; }
 
-namespace uitest {
+namespace chromatte {
+namespace test {
 
 // Runs `dialog` modally (owned by `owner`) and calls `script` with its window
 // once the modal loop runs. A dialog that the script leaves open is ended
@@ -84,10 +85,13 @@ void DeliverPosted(HWND dialog);
 // Picks item `index` of a drop-down list as the user does, with CBN_SELCHANGE.
 void SelectComboItem(HWND combo, int index);
 
+// ANSI reads: Wine's thunk to the Unicode list box takes up to 511
+// characters, more than an item of ours ever holds.
 std::vector<std::string> ListTexts(HWND list);
 std::vector<COLORREF> ListColors(HWND list);
 std::vector<int> ListSelection(HWND list);
 std::vector<std::string> ComboTexts(HWND combo);
 bool IsItemEnabled(HWND dialog, int id);
 
-}  // namespace uitest
+}  // namespace test
+}  // namespace chromatte

@@ -12,6 +12,7 @@
 #include "registry.h"
 
 namespace chromatte {
+namespace test {
 
 enum class RegOp { kOpen, kEnum, kQuery, kCreate, kDelete, kSet, kFlush, kClose };
 
@@ -100,4 +101,5 @@ class MemoryRegistry : public Registry {
   std::uint64_t calls_ = 0;
 };
 
+}  // namespace test
 }  // namespace chromatte

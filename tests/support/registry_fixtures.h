@@ -82,63 +82,105 @@ inline Snapshot Saved(const std::string& key, const std::vector<Channel>& list,
   return Values(expected, key);
 }
 
-// Remembers, for each call made through it, the operation, the key's path and
-// the value name, so a test can tell what failing call number n means.
-class CallLog : public Registry {
+// Passes every call on to another registry through Pass, which a test or a
+// benchmark overrides to see each call: its operation, the path of its key,
+// its value name, and the call itself to make.
+class ForwardingRegistry : public Registry {
+ public:
+  explicit ForwardingRegistry(Registry& inner) : inner_(inner) {}
+
+  long OpenKeyForRead(const std::string& path, RegKey* key) override {
+    return Opened(path, key, Pass(RegOp::kOpen, path, "", [&] { return inner_.OpenKeyForRead(path, key); }));
+  }
+  long EnumKey(RegKey key, std::uint32_t index, std::string* name) override {
+    return Pass(RegOp::kEnum, paths_[key], "", [&] { return inner_.EnumKey(key, index, name); });
+  }
+  long QueryValue(RegKey key, const char* name, void* data, std::uint32_t* size) override {
+    return Pass(RegOp::kQuery, paths_[key], name, [&] { return inner_.QueryValue(key, name, data, size); });
+  }
+  long CreateKey(const std::string& path, std::uint32_t access, RegKey* key) override {
+    return Opened(path, key, Pass(RegOp::kCreate, path, "", [&] { return inner_.CreateKey(path, access, key); }));
+  }
+  long DeleteValue(RegKey key, const char* name) override {
+    return Pass(RegOp::kDelete, paths_[key], name, [&] { return inner_.DeleteValue(key, name); });
+  }
+  long SetValue(RegKey key, const char* name, std::uint32_t type, const void* data,
+                std::uint32_t size) override {
+    return Pass(RegOp::kSet, paths_[key], name, [&] { return inner_.SetValue(key, name, type, data, size); });
+  }
+  long FlushKey(RegKey key) override {
+    return Pass(RegOp::kFlush, paths_[key], "", [&] { return inner_.FlushKey(key); });
+  }
+  long CloseKey(RegKey key) override {
+    return Pass(RegOp::kClose, paths_[key], "", [&] { return inner_.CloseKey(key); });
+  }
+
+ protected:
+  virtual long Pass(RegOp op, const std::string& path, const char* value, const std::function<long()>& call) = 0;
+
+ private:
+  long Opened(const std::string& path, RegKey* key, long result) {
+    if (result == kRegSuccess) paths_[*key] = path;
+    return result;
+  }
+
+  Registry& inner_;
+  std::map<RegKey, std::string> paths_;
+};
+
+// Remembers every call made through it with its result, so a test can tell
+// what failing call number n means and a benchmark which calls a run made.
+class CallLog : public ForwardingRegistry {
  public:
   struct Call {
     RegOp op;
     std::string path;
     std::string value;
+    long result;
   };
 
-  explicit CallLog(Registry& inner) : inner_(inner) {}
+  using ForwardingRegistry::ForwardingRegistry;
   const std::vector<Call>& calls() const { return calls_; }
+  void Clear() { calls_.clear(); }
 
-  long OpenKeyForRead(const std::string& path, RegKey* key) override {
-    Log(RegOp::kOpen, path);
-    const long result = inner_.OpenKeyForRead(path, key);
-    if (result == kRegSuccess) paths_[*key] = path;
+  // "N calls (a open, b enum-key, c query of which d missing, ...)".
+  std::string Summary() const {
+    static const char* const kKinds[] = {"open", "enum-key", "query", "create", "delete", "set", "flush", "close"};
+    std::size_t counts[8] = {}, failed_queries = 0;
+    for (const Call& call : calls_) {
+      ++counts[static_cast<int>(call.op)];
+      if (call.op == RegOp::kQuery && call.result != kRegSuccess) ++failed_queries;
+    }
+    std::string text = std::to_string(calls_.size()) + " calls (";
+    const char* separator = "";
+    for (int kind = 0; kind < 8; ++kind) {
+      if (!counts[kind]) continue;
+      text += separator + std::to_string(counts[kind]) + " " + kKinds[kind];
+      if (kind == static_cast<int>(RegOp::kQuery) && failed_queries)
+        text += " of which " + std::to_string(failed_queries) + " missing";
+      separator = ", ";
+    }
+    return text + ")";
+  }
+
+ protected:
+  long Pass(RegOp op, const std::string& path, const char* value, const std::function<long()>& call) override {
+    const long result = call();
+    calls_.push_back({op, path, value, result});
     return result;
-  }
-  long EnumKey(RegKey key, std::uint32_t index, std::string* name) override {
-    Log(RegOp::kEnum, paths_[key]);
-    return inner_.EnumKey(key, index, name);
-  }
-  long QueryValue(RegKey key, const char* name, void* data, std::uint32_t* size) override {
-    Log(RegOp::kQuery, paths_[key], name);
-    return inner_.QueryValue(key, name, data, size);
-  }
-  long CreateKey(const std::string& path, std::uint32_t access, RegKey* key) override {
-    Log(RegOp::kCreate, path);
-    const long result = inner_.CreateKey(path, access, key);
-    if (result == kRegSuccess) paths_[*key] = path;
-    return result;
-  }
-  long DeleteValue(RegKey key, const char* name) override {
-    Log(RegOp::kDelete, paths_[key], name);
-    return inner_.DeleteValue(key, name);
-  }
-  long SetValue(RegKey key, const char* name, std::uint32_t type, const void* data,
-                std::uint32_t size) override {
-    Log(RegOp::kSet, paths_[key], name);
-    return inner_.SetValue(key, name, type, data, size);
-  }
-  long FlushKey(RegKey key) override {
-    Log(RegOp::kFlush, paths_[key]);
-    return inner_.FlushKey(key);
-  }
-  long CloseKey(RegKey key) override {
-    Log(RegOp::kClose, paths_[key]);
-    return inner_.CloseKey(key);
   }
 
  private:
-  void Log(RegOp op, const std::string& path, const char* value = "") { calls_.push_back({op, path, value}); }
-
-  Registry& inner_;
   std::vector<Call> calls_;
-  std::map<RegKey, std::string> paths_;
+};
+
+// Notes what the pool's loading tells its caller, and nothing more.
+struct PoolRecorder : PoolLoadObserver {
+  void OnPoolEntryAdded(int index) override { added.push_back(index); }
+  void OnAccountUnreadable(const std::string& account) override { unreadable.push_back(account); }
+
+  std::vector<int> added;
+  std::vector<std::string> unreadable;
 };
 
 }  // namespace test

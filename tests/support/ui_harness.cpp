@@ -8,7 +8,8 @@
 #include "framework/dialog.h"
 #include "resource.h"
 
-namespace uitest {
+namespace chromatte {
+namespace test {
 namespace {
 
 // Gives message boxes the application's title, as in the program.
@@ -250,16 +251,23 @@ void SelectComboItem(HWND combo, int index) {
                reinterpret_cast<LPARAM>(combo));
 }
 
-std::vector<std::string> ListTexts(HWND list) {
+namespace {
+
+// The texts of a list's or a combo box's items, read with its messages.
+std::vector<std::string> ItemTexts(HWND control, UINT get_count, UINT get_length, UINT get_text) {
   std::vector<std::string> texts;
-  const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+  const int count = static_cast<int>(SendMessageA(control, get_count, 0, 0));
   for (int i = 0; i < count; ++i) {
-    std::string text(static_cast<std::size_t>(SendMessageA(list, LB_GETTEXTLEN, i, 0)) + 1, '\0');
-    text.resize(static_cast<std::size_t>(SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&text[0]))));
+    std::string text(static_cast<std::size_t>(SendMessageA(control, get_length, i, 0)) + 1, '\0');
+    text.resize(static_cast<std::size_t>(SendMessageA(control, get_text, i, reinterpret_cast<LPARAM>(&text[0]))));
     texts.push_back(text);
   }
   return texts;
 }
+
+}  // namespace
+
+std::vector<std::string> ListTexts(HWND list) { return ItemTexts(list, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT); }
 
 std::vector<COLORREF> ListColors(HWND list) {
   std::vector<COLORREF> colors;
@@ -277,16 +285,10 @@ std::vector<int> ListSelection(HWND list) {
 }
 
 std::vector<std::string> ComboTexts(HWND combo) {
-  std::vector<std::string> texts;
-  const int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
-  for (int i = 0; i < count; ++i) {
-    std::string text(static_cast<std::size_t>(SendMessageA(combo, CB_GETLBTEXTLEN, i, 0)) + 1, '\0');
-    text.resize(static_cast<std::size_t>(SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&text[0]))));
-    texts.push_back(text);
-  }
-  return texts;
+  return ItemTexts(combo, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
 }
 
 bool IsItemEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
 
-}  // namespace uitest
+}  // namespace test
+}  // namespace chromatte
