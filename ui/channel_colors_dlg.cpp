@@ -87,9 +87,15 @@ bool CChannelColorsDlg::OnInitDialog() {
   Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
   LoadAccounts();
+  // The window is still hidden: nothing repaints per added item.
+  m_accountCombo.Send(WM_SETREDRAW, FALSE);
   for (int i = 0; i < m_accounts.count; ++i) m_accountCombo.AddString(m_accounts.names[i]);
   m_accountCombo.SetCurSel(0);
+  m_accountCombo.Send(WM_SETREDRAW, TRUE);
+  // The pool list fills as the pool loads.
+  m_poolList.BeginFill(chromatte::kMaxChannels);
   LoadPool();
+  m_poolList.EndFill();
   LoadAccountChannels(m_accounts.names[0]);
   ShowChannels();
   EnableItem(IDC_CREATE, !m_pool.IsFull());
@@ -116,7 +122,9 @@ void CChannelColorsDlg::LoadAccountChannels(const std::string& account) {
 
 void CChannelColorsDlg::ShowChannels() {
   m_channelList.ResetContent();
+  m_channelList.BeginFill(m_channels.count);
   for (int i = 0; i < m_channels.count; ++i) m_channelList.InsertColorItem(m_channels.names[i], m_channels.colors[i]);
+  m_channelList.EndFill();
 }
 
 void CChannelColorsDlg::AppendPoolItem(int entry) {

@@ -1,6 +1,7 @@
 // Thin wrappers over the list box messages.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "window.h"
@@ -16,6 +17,13 @@ class ListBox : public Window {
   int InsertString(int index, const std::string& text) const {
     return static_cast<int>(Send(LB_INSERTSTRING, index, reinterpret_cast<LPARAM>(text.c_str())));
   }
+  // Reserves room for `items` more items and `text_bytes` of their text.
+  void InitStorage(int items, std::size_t text_bytes) const {
+    Send(LB_INITSTORAGE, static_cast<WPARAM>(items), static_cast<LPARAM>(text_bytes));
+  }
+  // Off, the list changes without repainting or updating its scroll bar;
+  // back on, it updates its scroll bar once, but repaints only when asked.
+  void SetRedraw(bool on) const { Send(WM_SETREDRAW, on ? TRUE : FALSE); }
   int DeleteString(int index) const { return static_cast<int>(Send(LB_DELETESTRING, index)); }
   void ResetContent() const { Send(LB_RESETCONTENT); }
   DWORD_PTR GetItemData(int index) const { return static_cast<DWORD_PTR>(Send(LB_GETITEMDATA, index)); }
