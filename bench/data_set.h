@@ -56,29 +56,43 @@ inline ColorRef ChannelColor(int channel, int variant) {
 
 inline std::string SlotName(int slot, const char* suffix) { return "Channel" + std::to_string(slot) + suffix; }
 
+// The channel a slot holds.
+struct SlotChannel {
+  std::string name;
+  std::string password;
+  ColorRef color;
+};
+
+// Slot `slot` of the own key: pool channel `slot`.
+inline SlotChannel OwnKeySlot(int slot) { return {ChannelName(slot), ChannelPassword(slot), ChannelColor(slot, 0)}; }
+
+// Slot `slot` of an account: a pool channel's name and password, in a
+// colour of the account's own.
+inline SlotChannel AccountSlot(Shape shape, int account, int slot) {
+  const int channel = slot % OwnKeyChannels(shape);
+  return {ChannelName(channel), ChannelPassword(channel), ChannelColor(channel, account + 1)};
+}
+
 // Calls put(path, value_name, type, bytes, size) for every value of the
 // data set: the own key's slots, then each account's channel key. Writing
 // the channel keys creates the game key and the account keys above them.
 template <class Put>
 void ForEachValue(Shape shape, Put&& put) {
-  auto put_slot = [&put](const std::string& path, int slot, const std::string& name, const std::string& password,
-                         ColorRef color) {
+  auto put_slot = [&put](const std::string& path, int slot, const SlotChannel& channel) {
+    const ColorRef color = channel.color;
     const unsigned char color_bytes[4] = {static_cast<unsigned char>(color), static_cast<unsigned char>(color >> 8),
                                           static_cast<unsigned char>(color >> 16),
                                           static_cast<unsigned char>(color >> 24)};
-    put(path, SlotName(slot, ""), kRegSz, name.c_str(), static_cast<std::uint32_t>(name.size() + 1));
+    put(path, SlotName(slot, ""), kRegSz, channel.name.c_str(), static_cast<std::uint32_t>(channel.name.size() + 1));
     put(path, SlotName(slot, "color"), kRegDword, color_bytes, std::uint32_t{4});
-    put(path, SlotName(slot, "pwd"), kRegSz, password.c_str(), static_cast<std::uint32_t>(password.size() + 1));
+    put(path, SlotName(slot, "pwd"), kRegSz, channel.password.c_str(),
+        static_cast<std::uint32_t>(channel.password.size() + 1));
   };
   const int pool = OwnKeyChannels(shape);
-  for (int slot = 0; slot < pool; ++slot)
-    put_slot(kOwnKeyPath, slot, ChannelName(slot), ChannelPassword(slot), ChannelColor(slot, 0));
+  for (int slot = 0; slot < pool; ++slot) put_slot(kOwnKeyPath, slot, OwnKeySlot(slot));
   for (int account = 0; account < kAccounts; ++account) {
     const std::string path = ChannelKeyPath(AccountName(account));
-    for (int slot = 0; slot < kAccountChannels; ++slot) {
-      const int channel = slot % pool;
-      put_slot(path, slot, ChannelName(channel), ChannelPassword(channel), ChannelColor(channel, account + 1));
-    }
+    for (int slot = 0; slot < kAccountChannels; ++slot) put_slot(path, slot, AccountSlot(shape, account, slot));
   }
 }
 
@@ -104,6 +118,17 @@ inline StartupNeeds NeedsOf(Shape shape) {
   }
   return needs;
 }
+
+// What a save of a list of `count` channels has to do, in its order: create
+// the key, write the three values of each channel over the old ones, delete
+// the three of every slot past the list (missing or not), flush, close.
+struct SaveNeeds {
+  int sets;
+  int deletions;
+  int calls() const { return 1 + sets + deletions + 1 + 1; }
+};
+
+inline SaveNeeds SaveNeedsOf(int count) { return {3 * count, 3 * (kMaxChannels - count)}; }
 
 }  // namespace bench
 }  // namespace chromatte

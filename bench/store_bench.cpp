@@ -145,25 +145,36 @@ void BM_MergeLookups(benchmark::State& state) {
 }
 BENCHMARK(BM_MergeLookups)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
+// A save's calls against those its order needs (create, the sets, the
+// deletions past the list, flush, close).
+void SetSaveCalls(benchmark::State& state, std::uint64_t calls, int count) {
+  SetCalls(state, calls);
+  state.counters["calls_needed"] = chromatte::bench::SaveNeedsOf(count).calls();
+}
+
 void BM_SaveAccountChannels(benchmark::State& state) {
-  MemoryRegistry& registry = RegistryOf(Shape::kFullPool);
+  const Shape shape = static_cast<Shape>(state.range(0));
+  MemoryRegistry& registry = RegistryOf(shape);
   auto t = std::make_unique<Tables>();
   Startup(registry, *t);
   const std::uint64_t before = registry.CallCount();
   for (auto _ : state) benchmark::DoNotOptimize(chromatte::SaveAccountChannels(registry, t->accounts.names[0], t->channels));
-  SetCalls(state, registry.CallCount() - before);
+  SetSaveCalls(state, registry.CallCount() - before, t->channels.count);
+  state.SetLabel(chromatte::bench::ShapeName(shape));
 }
-BENCHMARK(BM_SaveAccountChannels)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveAccountChannels)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_SavePool(benchmark::State& state) {
-  MemoryRegistry& registry = RegistryOf(Shape::kFullPool);
+  const Shape shape = static_cast<Shape>(state.range(0));
+  MemoryRegistry& registry = RegistryOf(shape);
   auto t = std::make_unique<Tables>();
   Startup(registry, *t);
   const std::uint64_t before = registry.CallCount();
   for (auto _ : state) benchmark::DoNotOptimize(chromatte::SavePool(registry, t->pool));
-  SetCalls(state, registry.CallCount() - before);
+  SetSaveCalls(state, registry.CallCount() - before, t->pool.count);
+  state.SetLabel(chromatte::bench::ShapeName(shape));
 }
-BENCHMARK(BM_SavePool)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SavePool)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // Which calls one start-up makes, against what it has to read.
 void PrintCallCounts() {

@@ -1,7 +1,9 @@
 // Times Chromatte on the real registry and with its real main window, with
-// the heaviest content the program takes, against the cheapest plain reading
-// of the same registry values. Runs in a scratch HKEY_CURRENT_USER, so the
-// user's own registry is never read or written.
+// the heaviest content the program takes, against floors measured in the
+// same runs: the cheapest plain reading of the same registry values, the
+// main window's template shown empty, and the saves' writes made with the
+// plain calls. Runs in a scratch HKEY_CURRENT_USER, so the user's own
+// registry is never read or written.
 //
 //   wine_timing.exe [runs]     (default 7)
 //
@@ -13,6 +15,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <initializer_list>
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_set>
@@ -158,6 +162,70 @@ int FloorNeeded(Shape shape) {
 }
 
 // ---------------------------------------------------------------------------
+// Floor S: a save made with the plain calls on the data the window saves,
+// in the store's order: the key created, the three values of each channel
+// written over the old ones, the three of every slot past the list deleted
+// (most are missing), the key flushed and closed.
+
+struct SaveData {
+  std::string path;
+  REGSAM access;
+  std::vector<chromatte::bench::SlotChannel> channels;
+};
+
+// "Valider": the first account's channels, as the window read them.
+SaveData AccountSave(Shape shape) {
+  SaveData save{chromatte::ChannelKeyPath(chromatte::bench::AccountName(0)), KEY_WRITE, {}};
+  for (int slot = 0; slot < chromatte::bench::kAccountChannels; ++slot)
+    save.channels.push_back(chromatte::bench::AccountSlot(shape, 0, slot));
+  return save;
+}
+
+// Leaving: the pool, which the merge left as the own key holds it.
+SaveData PoolSave(Shape shape) {
+  SaveData save{chromatte::kOwnKeyPath, KEY_ALL_ACCESS, {}};
+  for (int slot = 0; slot < chromatte::bench::OwnKeyChannels(shape); ++slot)
+    save.channels.push_back(chromatte::bench::OwnKeySlot(slot));
+  return save;
+}
+
+double FloorSave(const SaveData& save) {
+  const double start = Now();
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, save.path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, save.access,
+                      nullptr, &key, nullptr) != ERROR_SUCCESS)
+    Fail("cannot create " + save.path);
+  bool written = true;
+  char name[32];
+  const int count = static_cast<int>(save.channels.size());
+  for (int slot = 0; slot < count; ++slot) {
+    const chromatte::bench::SlotChannel& channel = save.channels[slot];
+    const DWORD color = channel.color;  // little-endian, as the store writes it
+    std::snprintf(name, sizeof name, "Channel%d", slot);
+    written &= RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(channel.name.c_str()),
+                              static_cast<DWORD>(channel.name.size() + 1)) == ERROR_SUCCESS;
+    std::snprintf(name, sizeof name, "Channel%dcolor", slot);
+    written &= RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&color), sizeof color) ==
+               ERROR_SUCCESS;
+    std::snprintf(name, sizeof name, "Channel%dpwd", slot);
+    written &= RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(channel.password.c_str()),
+                              static_cast<DWORD>(channel.password.size() + 1)) == ERROR_SUCCESS;
+  }
+  for (int slot = count; slot < chromatte::kMaxChannels; ++slot) {
+    for (const char* suffix : {"", "color", "pwd"}) {
+      std::snprintf(name, sizeof name, "Channel%d%s", slot, suffix);
+      const LONG result = RegDeleteValueA(key, name);
+      written &= result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+    }
+  }
+  written &= RegFlushKey(key) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  const double ms = Now() - start;
+  if (!written) Fail("the plain save failed in " + save.path);
+  return ms;
+}
+
+// ---------------------------------------------------------------------------
 // The start-up's reads made with the plain calls, in the store's order and
 // with its rules but none of its code: what the store adds on top of them.
 
@@ -252,16 +320,139 @@ DataSide StoreStartup(chromatte::Registry& registry, Shape shape) {
   return times;
 }
 
+// ---------------------------------------------------------------------------
+// Where the window's own time goes: the time the dialog, its lists and its
+// account box spend in chosen messages, seen through a subclass of each.
+// Only in the runs that split the start-up, since the subclass costs a
+// little; what comes after the window shows is not counted.
+
+enum class Part { kDialog, kLists, kCombo };
+
+class MessageClock {
+ public:
+  MessageClock() { current_ = this; }
+  ~MessageClock() { current_ = nullptr; }
+  MessageClock(const MessageClock&) = delete;
+  MessageClock& operator=(const MessageClock&) = delete;
+
+  void WatchMainWindow(HWND dialog) {
+    Watch(dialog, Part::kDialog, false);
+    Watch(GetDlgItem(dialog, IDC_POOL_LIST), Part::kLists, true);
+    Watch(GetDlgItem(dialog, IDC_CHANNEL_LIST), Part::kLists, true);
+    Watch(GetDlgItem(dialog, IDC_ACCOUNT_COMBO), Part::kCombo, true);
+  }
+  void Stop() { stopped_ = true; }
+
+  double ms(Part part, std::initializer_list<UINT> messages) const {
+    double total = 0;
+    for (UINT message : messages) {
+      const auto found = ms_.find({part, message});
+      if (found != ms_.end()) total += found->second;
+    }
+    return total;
+  }
+  // The lists' paint messages, those sent within another counted once.
+  double lists_painted() const { return lists_painted_; }
+
+ private:
+  struct Watched {
+    WNDPROC original;
+    Part part;
+    bool unicode;
+  };
+
+  void Watch(HWND window, Part part, bool unicode) {
+    const LONG_PTR proc = reinterpret_cast<LONG_PTR>(&Proc);
+    const LONG_PTR original = unicode ? SetWindowLongPtrW(window, GWLP_WNDPROC, proc)
+                                      : SetWindowLongPtrA(window, GWLP_WNDPROC, proc);
+    watched_[window] = {reinterpret_cast<WNDPROC>(original), part, unicode};
+  }
+
+  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    MessageClock& clock = *current_;
+    const Watched watched = clock.watched_.at(window);
+    const bool paint = watched.part == Part::kLists &&
+                       (message == WM_PAINT || message == WM_NCPAINT || message == WM_ERASEBKGND);
+    if (paint) ++clock.paint_depth_;
+    const double start = Now();
+    const LRESULT result = watched.unicode ? CallWindowProcW(watched.original, window, message, wparam, lparam)
+                                           : CallWindowProcA(watched.original, window, message, wparam, lparam);
+    const double ms = Now() - start;
+    if (paint && --clock.paint_depth_ == 0 && !clock.stopped_) clock.lists_painted_ += ms;
+    if (!clock.stopped_) clock.ms_[{watched.part, message}] += ms;
+    if (message == WM_NCDESTROY) clock.watched_.erase(window);
+    return result;
+  }
+
+  static MessageClock* current_;
+  std::map<HWND, Watched> watched_;
+  std::map<std::pair<Part, UINT>, double> ms_;
+  double lists_painted_ = 0;
+  int paint_depth_ = 0;
+  bool stopped_ = false;
+};
+
+MessageClock* MessageClock::current_ = nullptr;
+
+// ---------------------------------------------------------------------------
+// Floor W: the main window's own fixed cost. The same dialog template run
+// as a bare dialog, with no list item, no account and no registry read,
+// timed as the window is: until it shows, painted, and its loop runs.
+
+class EmptyMainWindow : public win::Dialog {
+ public:
+  EmptyMainWindow() : Dialog(IDD_MAIN_DIALOG) {}
+  double set_up_start = 0;
+  MessageClock* clock = nullptr;
+
+ protected:
+  bool OnInitDialog() override {
+    set_up_start = Now();
+    if (clock) clock->WatchMainWindow(handle());
+    return Dialog::OnInitDialog();
+  }
+};
+
+struct EmptyWindowRun {
+  double created;  // DoModal until OnInitDialog
+  double shown;    // DoModal until its loop runs
+  double clicked;  // a button that does nothing pressed, then disabled, as "Valider" is after its save
+  double closed;   // "Quitter" pressed: the window closed, nothing saved
+};
+
+EmptyWindowRun FloorWindow(MessageClock* clock = nullptr) {
+  EmptyMainWindow window;
+  window.clock = clock;
+  EmptyWindowRun run{};
+  const double start = Now();
+  const INT_PTR result = chromatte::test::RunModal(window, nullptr, [&](HWND hwnd) {
+    run.shown = Now() - start;
+    if (clock) clock->Stop();
+    double before = Now();
+    chromatte::test::ClickButton(hwnd, IDC_ADD);
+    EnableWindow(GetDlgItem(hwnd, IDC_ADD), FALSE);
+    run.clicked = Now() - before;
+    before = Now();
+    chromatte::test::ClickButton(hwnd, IDCANCEL);
+    run.closed = Now() - before;
+  });
+  if (run.shown == 0 || result != IDCANCEL) Fail("the empty main window did not show and close");
+  run.created = window.set_up_start - start;
+  return run;
+}
+
 // The main window, with the moments of its set-up noted.
 class TimedMainWindow : public CChannelColorsDlg {
  public:
   using CChannelColorsDlg::CChannelColorsDlg;
   double set_up_start = 0;
   double set_up_end = 0;
+  MessageClock* clock = nullptr;
 
  protected:
   bool OnInitDialog() override {
     set_up_start = Now();
+    if (clock) clock->WatchMainWindow(handle());
     const bool result = CChannelColorsDlg::OnInitDialog();
     set_up_end = Now();
     return result;
@@ -293,20 +484,24 @@ struct WindowRun {
   double shown;     // DoModal until the window shows, painted, and its loop runs
   double valider;   // "Valider" pressed: the first account's 512 channels saved
   double leaving;   // "Quitter" pressed: the pool saved and the window closed
-  double startup_registry = 0;  // with a TimingRegistry: time inside registry calls until shown
+  // With a TimingRegistry: the time inside registry calls until shown, and
+  // during each save.
+  double startup_registry = 0, valider_registry = 0, leaving_registry = 0;
   std::string startup_calls, valider_calls, leaving_calls;  // with a CallLog: what it saw
 };
 
 int ListCount(HWND window, int id) { return static_cast<int>(SendDlgItemMessageA(window, id, LB_GETCOUNT, 0, 0)); }
 
-WindowRun RunWindow(chromatte::Registry& registry, Shape shape,
-                    chromatte::test::CallLog* counting = nullptr, TimingRegistry* timing = nullptr) {
+WindowRun RunWindow(chromatte::Registry& registry, Shape shape, chromatte::test::CallLog* counting = nullptr,
+                    TimingRegistry* timing = nullptr, MessageClock* clock = nullptr) {
   TimedMainWindow window(registry);
+  window.clock = clock;
   WindowRun run{};
   std::string problem;
   const double start = Now();
   const INT_PTR result = chromatte::test::RunModal(window, nullptr, [&](HWND hwnd) {
     run.shown = Now() - start;
+    if (clock) clock->Stop();
     if (counting) run.startup_calls = counting->Summary();
     if (timing) run.startup_registry = timing->ms();
     if (ListCount(hwnd, IDC_POOL_LIST) != chromatte::bench::OwnKeyChannels(shape) ||
@@ -315,15 +510,19 @@ WindowRun RunWindow(chromatte::Registry& registry, Shape shape,
     // "Valider" as after a change of the channel list.
     EnableWindow(GetDlgItem(hwnd, IDOK), TRUE);
     if (counting) counting->Clear();
+    double registry_before = timing ? timing->ms() : 0;
     double before = Now();
     chromatte::test::ClickButton(hwnd, IDOK);
     run.valider = Now() - before;
+    if (timing) run.valider_registry = timing->ms() - registry_before;
     if (counting) run.valider_calls = counting->Summary();
     if (IsWindowEnabled(GetDlgItem(hwnd, IDOK))) problem = "\"Valider\" did not save";
     if (counting) counting->Clear();
+    registry_before = timing ? timing->ms() : 0;
     before = Now();
     chromatte::test::ClickButton(hwnd, IDCANCEL);
     run.leaving = Now() - before;
+    if (timing) run.leaving_registry = timing->ms() - registry_before;
     if (counting) run.leaving_calls = counting->Summary();
   });
   if (result != IDCANCEL) problem = "the window did not close on \"Quitter\"";
@@ -349,14 +548,24 @@ struct Series {
   double Max() const { return *std::max_element(values.begin(), values.end()); }
 };
 
+// Run by run, a + b.
+Series Sum(const Series& a, const Series& b) {
+  Series sum;
+  for (std::size_t i = 0; i < a.values.size() && i < b.values.size(); ++i) sum.Add(a.values[i] + b.values[i]);
+  return sum;
+}
+
 // The ratio of two figures measured in the same runs, three ways: of their
 // medians; the median of the run-by-run ratios, which a slow spell of the
 // machine spoils less since both figures of a run are taken close together;
-// of their smallest values, the least disturbed.
-void PrintRatio(const char* what, const Series& a, const Series& b) {
+// of their smallest values, the least disturbed. With a goal, whether the
+// median of the run-by-run ratios meets it.
+void PrintRatio(const char* what, const Series& a, const Series& b, double goal = 0) {
   Series paired;
   for (std::size_t i = 0; i < a.values.size() && i < b.values.size(); ++i) paired.Add(a.values[i] / b.values[i]);
-  std::printf("    %-44s %5.2f   %5.2f   %5.2f\n", what, a.Median() / b.Median(), paired.Median(), a.Min() / b.Min());
+  std::printf("    %-44s %5.2f   %5.2f   %5.2f", what, a.Median() / b.Median(), paired.Median(), a.Min() / b.Min());
+  if (goal > 0) std::printf("   goal %.2f: %s", goal, paired.Median() <= goal ? "met" : "NOT MET");
+  std::printf("\n");
 }
 
 void PrintRow(const char* what, const Series& s) {
@@ -390,14 +599,21 @@ void Measure(chromatte::test::ScratchHkcu& scratch, Shape shape, int runs) {
   counting.Clear();
   const WindowRun counted = RunWindow(counting, shape, &counting);
 
-  Series floor_all, floor_needed, raw, accounts, pool, channels, data, created, set_up, shown, valider, leaving,
-      set_up_registry, set_up_rest, shown_rest;
+  const SaveData account_save = AccountSave(shape);
+  const SaveData pool_save = PoolSave(shape);
+
+  Series floor_all, floor_needed, floor_window, floor_window_created, floor_window_clicked, floor_window_closed,
+      floor_account_save, floor_pool_save, raw, accounts, pool, channels, data, created, set_up, shown, valider,
+      leaving, set_up_registry, set_up_rest, shown_rest, valider_registry, leaving_registry, icons, combo_filled,
+      items_added, lists_painted, lists_framed, items_drawn, empty_lists_painted;
   int floor_values = 0;
   int floor_needed_values = 0;
-  const int kinds = 6;
   for (int r = 0; r < runs; ++r) {
     // Each run measures in another order, so that a slow spell of the
-    // machine does not always fall on the same figure.
+    // machine does not always fall on the same figure; the figures that the
+    // ratios compare are taken one right after the other, so that a spell
+    // falls on them all or on few.
+    const int kinds = 4;
     for (int k = 0; k < kinds; ++k) {
       switch ((k + r) % kinds) {
         case 0:
@@ -407,51 +623,95 @@ void Measure(chromatte::test::ScratchHkcu& scratch, Shape shape, int runs) {
           break;
         case 1:
           start = Now();
-          floor_needed_values = FloorNeeded(shape);
-          floor_needed.Add(Now() - start);
-          break;
-        case 2:
-          start = Now();
           if (RawStartup() != chromatte::bench::OwnKeyChannels(shape) + chromatte::bench::kAccountChannels)
             Fail("the plain reads found something else than the data set");
           raw.Add(Now() - start);
           break;
-        case 3: {
-          const DataSide times = StoreStartup(registry, shape);
-          accounts.Add(times.accounts);
-          pool.Add(times.pool);
-          channels.Add(times.channels);
-          data.Add(times.total);
-          break;
-        }
-        case 4: {
-          const WindowRun run = RunWindow(registry, shape);
-          created.Add(run.created);
-          set_up.Add(run.set_up);
-          shown.Add(run.shown);
-          valider.Add(run.valider);
-          leaving.Add(run.leaving);
-          break;
-        }
-        case 5: {
+        case 2: {
           TimingRegistry timing(registry);
-          const WindowRun run = RunWindow(timing, shape, nullptr, &timing);
+          MessageClock clock;
+          const WindowRun run = RunWindow(timing, shape, nullptr, &timing, &clock);
           set_up_registry.Add(run.startup_registry);
           set_up_rest.Add(run.set_up - run.startup_registry);
           shown_rest.Add(run.shown - run.set_up - run.created);
+          valider_registry.Add(run.valider_registry);
+          leaving_registry.Add(run.leaving_registry);
+          icons.Add(clock.ms(Part::kDialog, {WM_SETICON}));
+          combo_filled.Add(clock.ms(Part::kCombo, {CB_ADDSTRING, CB_SETCURSEL, WM_SETREDRAW}));
+          items_added.Add(
+              clock.ms(Part::kLists, {LB_RESETCONTENT, LB_INITSTORAGE, LB_INSERTSTRING, LB_SETITEMDATA, WM_SETREDRAW}));
+          lists_painted.Add(clock.lists_painted());
+          lists_framed.Add(clock.ms(Part::kLists, {WM_NCPAINT}));
+          items_drawn.Add(clock.ms(Part::kDialog, {WM_DRAWITEM}));
+          MessageClock empty_clock;
+          FloorWindow(&empty_clock);
+          empty_lists_painted.Add(empty_clock.lists_painted());
           break;
         }
+        case 3:
+          for (int g = 0; g < 5; ++g) {
+            switch ((g + r) % 5) {
+              case 0:
+                start = Now();
+                floor_needed_values = FloorNeeded(shape);
+                floor_needed.Add(Now() - start);
+                break;
+              case 1: {
+                const EmptyWindowRun run = FloorWindow();
+                floor_window.Add(run.shown);
+                floor_window_created.Add(run.created);
+                floor_window_clicked.Add(run.clicked);
+                floor_window_closed.Add(run.closed);
+                break;
+              }
+              case 2:
+                floor_account_save.Add(FloorSave(account_save));
+                floor_pool_save.Add(FloorSave(pool_save));
+                break;
+              case 3: {
+                const DataSide times = StoreStartup(registry, shape);
+                accounts.Add(times.accounts);
+                pool.Add(times.pool);
+                channels.Add(times.channels);
+                data.Add(times.total);
+                break;
+              }
+              case 4: {
+                const WindowRun run = RunWindow(registry, shape);
+                created.Add(run.created);
+                set_up.Add(run.set_up);
+                shown.Add(run.shown);
+                valider.Add(run.valider);
+                leaving.Add(run.leaving);
+                break;
+              }
+            }
+          }
+          break;
       }
     }
   }
 
   std::printf("  medians of %d runs [smallest .. largest]\n", runs);
-  std::printf("  floor, the plain registry calls:\n");
+  std::printf("  floors: A, B, S the plain registry calls; W no registry call:\n");
   char line[160];
   std::snprintf(line, sizeof line, "    A: every value of the own key and the 100 channel keys (%d)", floor_values);
   PrintRow(line, floor_all);
   std::snprintf(line, sizeof line, "    B: the values this start-up reads (%d)", floor_needed_values);
   PrintRow(line, floor_needed);
+  const chromatte::bench::SaveNeeds account_needs =
+      chromatte::bench::SaveNeedsOf(static_cast<int>(account_save.channels.size()));
+  const chromatte::bench::SaveNeeds pool_needs =
+      chromatte::bench::SaveNeedsOf(static_cast<int>(pool_save.channels.size()));
+  std::snprintf(line, sizeof line, "    S: \"Valider\"'s save (%d set, %d delete)", account_needs.sets,
+                account_needs.deletions);
+  PrintRow(line, floor_account_save);
+  std::snprintf(line, sizeof line, "    S: leaving's save (%d set, %d delete)", pool_needs.sets, pool_needs.deletions);
+  PrintRow(line, floor_pool_save);
+  PrintRow("    W: the main window's template, empty, until shown", floor_window);
+  PrintRow("         of which created (DoModal to OnInitDialog)", floor_window_created);
+  PrintRow("       then a button pressed and disabled (nothing saved)", floor_window_clicked);
+  PrintRow("       then closed by \"Quitter\" (nothing saved)", floor_window_closed);
   PrintRow("  the start-up's reads as plain calls, without the store", raw);
   std::printf("  data side (store on Win32Registry):\n");
   PrintRow("    LoadAccounts", accounts);
@@ -464,13 +724,29 @@ void Measure(chromatte::test::ScratchHkcu& scratch, Shape shape, int runs) {
   PrintRow("    start-up until shown (DoModal to its loop)", shown);
   PrintRow("    \"Valider\" (512 channels saved)", valider);
   PrintRow("    leaving, \"Quitter\" (pool of the own key saved)", leaving);
-  std::printf("  the window's start-up split (separate runs, each registry call timed):\n");
+  const int items = chromatte::bench::OwnKeyChannels(shape) + chromatte::bench::kAccountChannels;
+  std::printf("  the window's start-up split (separate runs, each registry call and some messages timed):\n");
   PrintRow("    inside registry calls", set_up_registry);
   PrintRow("    rest of OnInitDialog (menu, icon, combo box, list items)", set_up_rest);
+  PrintRow("      of which the icons set (WM_SETICON, twice)", icons);
+  PrintRow("      of which the 100 accounts put in the combo box", combo_filled);
+  std::snprintf(line, sizeof line, "      of which the %d list items added", items);
+  PrintRow(line, items_added);
   PrintRow("    from OnInitDialog's end until shown (show, paint, timer)", shown_rest);
+  PrintRow("      of which the lists painted", lists_painted);
+  PrintRow("        of which their frames and scroll bars (WM_NCPAINT)", lists_framed);
+  PrintRow("        of which their visible items drawn (WM_DRAWITEM)", items_drawn);
+  PrintRow("      the same for floor W's empty lists", empty_lists_painted);
+  PrintRow("    \"Valider\": inside registry calls", valider_registry);
+  PrintRow("    leaving: inside registry calls", leaving_registry);
   std::printf("  ratios:                                      of medians, median by run, of smallest\n");
   PrintRatio("start-up data side / floor B", data, floor_needed);
   PrintRatio("window start-up until shown / floor B", shown, floor_needed);
+  PrintRatio("window until shown / (floor B + floor W)", shown, Sum(floor_needed, floor_window), 1.25);
+  PrintRatio("\"Valider\" / its floor S", valider, floor_account_save, 1.1);
+  PrintRatio("\"Valider\" / (its floor S + W's button)", valider, Sum(floor_account_save, floor_window_clicked));
+  PrintRatio("leaving / its floor S", leaving, floor_pool_save, 1.1);
+  PrintRatio("leaving / (its floor S + W closed)", leaving, Sum(floor_pool_save, floor_window_closed));
   PrintRatio("start-up data side / floor A", data, floor_all);
   PrintRatio("window start-up until shown / floor A", shown, floor_all);
   std::printf("  registry calls, start-up data side: %s\n", data_calls.c_str());
@@ -479,7 +755,11 @@ void Measure(chromatte::test::ScratchHkcu& scratch, Shape shape, int runs) {
               needs.accounts, needs.values, needs.missing_values, needs.keys,
               needs.accounts + needs.values + needs.missing_values + 2 * needs.keys);
   std::printf("  registry calls, \"Valider\": %s\n", counted.valider_calls.c_str());
+  std::printf("  needed: 1 create + %d set + %d delete + 1 flush + 1 close = %d calls\n", account_needs.sets,
+              account_needs.deletions, account_needs.calls());
   std::printf("  registry calls, leaving:   %s\n", counted.leaving_calls.c_str());
+  std::printf("  needed: 1 create + %d set + %d delete + 1 flush + 1 close = %d calls\n", pool_needs.sets,
+              pool_needs.deletions, pool_needs.calls());
   PrintMemory("after these runs:");
   std::fflush(stdout);
 }
