@@ -7,56 +7,15 @@ int CColorListBox::InsertColorItem(const std::string& text, COLORREF color) {
   return index;
 }
 
-namespace {
-
 // About the length of a channel name; the list takes what it needs beyond.
-const std::size_t kTypicalTextBytes = 32;
-
-// The owner of the list being filled, its window procedure, and the list's id.
-struct FillingOwner {
-  HWND window = nullptr;
-  WNDPROC procedure = nullptr;
-  bool unicode = false;
-  WPARAM list_id = 0;
-} filling_owner;
-
-}  // namespace
-
-// An owner-drawn list of variable height asks its owner the height of every
-// item it adds. Answered here, the question skips the owner's dialog manager,
-// which under Wine costs a microsecond a message: a millisecond for 1 024.
-LRESULT CALLBACK CColorListBox::FillingOwnerProc(HWND owner, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_MEASUREITEM && wparam == filling_owner.list_id &&
-      reinterpret_cast<const MEASUREITEMSTRUCT*>(lparam)->CtlType == ODT_LISTBOX)
-    return TRUE;
-  return filling_owner.unicode ? CallWindowProcW(filling_owner.procedure, owner, message, wparam, lparam)
-                               : CallWindowProcA(filling_owner.procedure, owner, message, wparam, lparam);
-}
+static const std::size_t kTypicalTextBytes = 32;
 
 void CColorListBox::BeginFill(int items) {
   SetRedraw(false);
   if (items > 0) InitStorage(items, static_cast<std::size_t>(items) * kTypicalTextBytes);
-  const HWND owner = GetParent(hwnd_);
-  if (!owner || filling_owner.window) return;
-  const bool unicode = IsWindowUnicode(owner) != FALSE;
-  const LONG_PTR proc = reinterpret_cast<LONG_PTR>(&FillingOwnerProc);
-  const LONG_PTR previous =
-      unicode ? SetWindowLongPtrW(owner, GWLP_WNDPROC, proc) : SetWindowLongPtrA(owner, GWLP_WNDPROC, proc);
-  if (!previous) return;
-  filling_owner = {owner, reinterpret_cast<WNDPROC>(previous), unicode, static_cast<WPARAM>(GetDlgCtrlID(hwnd_))};
-  m_answeringMeasures = true;
 }
 
 void CColorListBox::EndFill() {
-  if (m_answeringMeasures) {
-    const LONG_PTR previous = reinterpret_cast<LONG_PTR>(filling_owner.procedure);
-    if (filling_owner.unicode)
-      SetWindowLongPtrW(filling_owner.window, GWLP_WNDPROC, previous);
-    else
-      SetWindowLongPtrA(filling_owner.window, GWLP_WNDPROC, previous);
-    filling_owner = FillingOwner();
-    m_answeringMeasures = false;
-  }
   SetRedraw(true);
   if (IsWindowVisible(hwnd_)) InvalidateRect(hwnd_, nullptr, TRUE);
 }

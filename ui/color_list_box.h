@@ -21,9 +21,7 @@ class CColorListBox : public win::ListBox {
   int InsertColorItem(const std::string& text, COLORREF color);
   // Around appending up to `items` items at once: the list reserves their
   // room, and neither repaints nor updates its scroll bar per item, but once
-  // at EndFill (a hidden list paints when it shows). Meanwhile the owner's
-  // window is not asked the items' height: they keep the list's own, which
-  // every item has, as the owner leaves it.
+  // at EndFill (a hidden list paints when it shows).
   void BeginFill(int items);
   void EndFill();
   // The selected items among the first `count`.
@@ -37,8 +35,6 @@ class CColorListBox : public win::ListBox {
 
  private:
   void ResetContentOnce();
-  static LRESULT CALLBACK FillingOwnerProc(HWND owner, UINT message, WPARAM wparam, LPARAM lparam);
 
   bool m_contentReset = false;
-  bool m_answeringMeasures = false;
 };
