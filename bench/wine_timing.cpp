@@ -399,17 +399,23 @@ MessageClock* MessageClock::current_ = nullptr;
 // as a bare dialog, with no list item, no account and no registry read,
 // timed as the window is: until it shows, painted, and its loop runs.
 
-class EmptyMainWindow : public win::Dialog {
+// A window with the moments of its set-up noted: the main window, or its
+// template run as a bare dialog.
+template <class Base>
+class TimedWindow : public Base {
  public:
-  EmptyMainWindow() : Dialog(IDD_MAIN_DIALOG) {}
+  using Base::Base;
   double set_up_start = 0;
+  double set_up_end = 0;
   MessageClock* clock = nullptr;
 
  protected:
   bool OnInitDialog() override {
     set_up_start = Now();
-    if (clock) clock->WatchMainWindow(handle());
-    return Dialog::OnInitDialog();
+    if (clock) clock->WatchMainWindow(this->handle());
+    const bool result = Base::OnInitDialog();
+    set_up_end = Now();
+    return result;
   }
 };
 
@@ -421,7 +427,7 @@ struct EmptyWindowRun {
 };
 
 EmptyWindowRun FloorWindow(MessageClock* clock = nullptr) {
-  EmptyMainWindow window;
+  TimedWindow<win::Dialog> window(IDD_MAIN_DIALOG);
   window.clock = clock;
   EmptyWindowRun run{};
   const double start = Now();
@@ -440,24 +446,6 @@ EmptyWindowRun FloorWindow(MessageClock* clock = nullptr) {
   run.created = window.set_up_start - start;
   return run;
 }
-
-// The main window, with the moments of its set-up noted.
-class TimedMainWindow : public CChannelColorsDlg {
- public:
-  using CChannelColorsDlg::CChannelColorsDlg;
-  double set_up_start = 0;
-  double set_up_end = 0;
-  MessageClock* clock = nullptr;
-
- protected:
-  bool OnInitDialog() override {
-    set_up_start = Now();
-    if (clock) clock->WatchMainWindow(handle());
-    const bool result = CChannelColorsDlg::OnInitDialog();
-    set_up_end = Now();
-    return result;
-  }
-};
 
 // Passes every call on and adds up the time spent inside them, so that a
 // window's start-up splits into registry time and the rest.
@@ -504,7 +492,7 @@ struct SavesBeside {
 WindowRun RunWindow(chromatte::Registry& registry, Shape shape, chromatte::test::CallLog* counting = nullptr,
                     TimingRegistry* timing = nullptr, MessageClock* clock = nullptr,
                     SavesBeside* floors = nullptr) {
-  TimedMainWindow window(registry);
+  TimedWindow<CChannelColorsDlg> window(registry);
   window.clock = clock;
   WindowRun run{};
   std::string problem;
