@@ -39,44 +39,55 @@ bool AssignUpToFirstZero(const char* bytes, std::uint32_t size, std::string* out
   }
 }
 
-// Values longer than the usual 255 characters are read whole. One too large
-// to hold in memory is unreadable, like any other.
-bool ReadString(Registry& registry, RegKey key, const ValueName& name, std::string* out) {
+// Values longer than the usual 255 characters are read whole. Returns the
+// registry's result; a value too large to hold in memory gives kRegMoreData,
+// as one too large for a reader's buffer does.
+long ReadString(Registry& registry, RegKey key, const ValueName& name, std::string* out) {
   char buffer[256];
   std::uint32_t size = sizeof buffer;
   long result = registry.QueryValue(key, name.c_str(), buffer, &size);
-  if (result == kRegSuccess) return AssignUpToFirstZero(buffer, size, out);
-  if (result != kRegMoreData) return false;
+  if (result == kRegSuccess) return AssignUpToFirstZero(buffer, size, out) ? kRegSuccess : kRegMoreData;
+  if (result != kRegMoreData) return result;
   const std::uint32_t capacity = size;
   const std::unique_ptr<char[]> whole(new (std::nothrow) char[capacity]);
-  if (!whole) return false;
+  if (!whole) return kRegMoreData;
   result = registry.QueryValue(key, name.c_str(), whole.get(), &size);
-  return result == kRegSuccess && size <= capacity && AssignUpToFirstZero(whole.get(), size, out);
+  if (result != kRegSuccess) return result;
+  return size <= capacity && AssignUpToFirstZero(whole.get(), size, out) ? kRegSuccess : kRegMoreData;
 }
 
 // A colour is the four stored bytes, little-endian; a shorter value is
-// zero-extended, a longer one is unreadable.
-bool ReadColor(Registry& registry, RegKey key, const ValueName& name, ColorRef* out) {
+// zero-extended, a longer one is unreadable (kRegMoreData).
+long ReadColor(Registry& registry, RegKey key, const ValueName& name, ColorRef* out) {
   unsigned char bytes[4] = {};
   std::uint32_t size = sizeof bytes;
-  if (registry.QueryValue(key, name.c_str(), bytes, &size) != kRegSuccess) return false;
-  *out = ColorRef{bytes[0]} | ColorRef{bytes[1]} << 8 | ColorRef{bytes[2]} << 16 | ColorRef{bytes[3]} << 24;
-  return true;
+  const long result = registry.QueryValue(key, name.c_str(), bytes, &size);
+  if (result == kRegSuccess)
+    *out = ColorRef{bytes[0]} | ColorRef{bytes[1]} << 8 | ColorRef{bytes[2]} << 16 | ColorRef{bytes[3]} << 24;
+  return result;
 }
 
+// Whether a reading that stopped at `result` took the whole list: it ends at
+// a missing value, or at one the reading rules refuse, but after any other
+// failure what follows is unknown.
+bool ReachedTheEnd(long result) { return result == kRegFileNotFound || result == kRegMoreData; }
+
 // Reads slots from 0, straight into the table's slots, until one lacks a
-// value or the table is full.
-void ReadChannelList(Registry& registry, RegKey key, ChannelTable* table,
-                     PoolLoadObserver* observer) {
+// value or the table is full. False when a failed call, rather than the
+// list's end, stopped it.
+bool ReadChannelList(Registry& registry, RegKey key, ChannelTable* table, PoolLoadObserver* observer) {
   table->count = 0;
   for (int slot = 0; slot < kMaxChannels; ++slot) {
-    if (!ReadString(registry, key, ValueName(Field::kName, slot), &table->names[slot]) ||
-        !ReadString(registry, key, ValueName(Field::kPassword, slot), &table->passwords[slot]) ||
-        !ReadColor(registry, key, ValueName(Field::kColor, slot), &table->colors[slot]))
-      return;
-    table->count = slot + 1;
+    long result = kRegSuccess;
+    if ((result = ReadString(registry, key, ValueName(Field::kName, slot), &table->names[slot])) != kRegSuccess ||
+        (result = ReadString(registry, key, ValueName(Field::kPassword, slot), &table->passwords[slot])) !=
+            kRegSuccess ||
+        (result = ReadColor(registry, key, ValueName(Field::kColor, slot), &table->colors[slot])) != kRegSuccess)
+      return ReachedTheEnd(result);
     if (observer) observer->OnPoolEntryAdded(slot);
+    table->count = slot + 1;
   }
+  return true;
 }
 
 // Writes slots 0..count-1 over the old values, then deletes the values of
@@ -111,19 +122,41 @@ bool WriteChannelList(Registry& registry, RegKey key, const ChannelTable& table)
   return complete;
 }
 
-bool SaveChannelList(Registry& registry, const std::string& path, std::uint32_t access,
-                     const ChannelTable& table) {
+// The stamp of an open key; its handle needs KEY_QUERY_VALUE.
+KeyStamp StampOf(Registry& registry, RegKey key) {
+  KeyStamp stamp;
+  stamp.exists = true;
+  if (registry.QueryLastWriteTime(key, &stamp.last_write) != kRegSuccess) stamp.last_write = 0;
+  return stamp;
+}
+
+SaveResult SaveChannelList(Registry& registry, const std::string& path, std::uint32_t access,
+                           const ChannelTable& table, KeyStamp* stamp, IfChanged if_changed) {
   ScopedKey key(registry);
-  if (key.Create(path, access) != kRegSuccess) return false;
-  return WriteChannelList(registry, key.get(), table);
+  if (if_changed == IfChanged::kRefuse && stamp->exists) {
+    // Opened, not created: a key that another program removed meanwhile is
+    // not made again before the user says so.
+    const long opened = key.Open(path, access);
+    if (opened == kRegFileNotFound) return SaveResult::kChanged;
+    if (opened != kRegSuccess) return SaveResult::kFailed;
+    const std::uint64_t last_write = StampOf(registry, key.get()).last_write;
+    if (last_write == 0 || last_write != stamp->last_write) return SaveResult::kChanged;
+  } else {
+    bool created = false;
+    if (key.Create(path, access, &created) != kRegSuccess) return SaveResult::kFailed;
+    if (if_changed == IfChanged::kRefuse && !created) return SaveResult::kChanged;
+  }
+  const bool complete = WriteChannelList(registry, key.get(), table);
+  // Noted even after a failed write, which changed the key too.
+  *stamp = StampOf(registry, key.get());
+  return complete ? SaveResult::kSaved : SaveResult::kFailed;
 }
 
 // The names of the pool's entries, exactly as FindByName compares them. The
 // merge asks for every name of every account whether the pool holds it, up
 // to 100 x 512 times against 511 entries: scanning the table each time made
-// the merge quadratic. The views point into the pool's own names, which do
-// not change while it loads.
-using PoolNames = std::unordered_set<std::string_view>;
+// the merge quadratic.
+using PoolNames = std::unordered_set<std::string>;
 
 // Adds the account's channels whose names the pool lacks. A known name is
 // skipped without reading its colour or password; the account's merge ends
@@ -135,14 +168,14 @@ void MergeAccount(Registry& registry, RegKey key, ChannelTable* pool, PoolNames*
   for (int slot = 0; !pool->IsFull(); ++slot) {
     const int entry = pool->count;
     const std::string& name = pool->names[entry];
-    if (!ReadString(registry, key, ValueName(Field::kName, slot), &pool->names[entry])) return;
+    if (ReadString(registry, key, ValueName(Field::kName, slot), &pool->names[entry]) != kRegSuccess) return;
     if (pool_names->count(name)) continue;
-    if (!ReadColor(registry, key, ValueName(Field::kColor, slot), &pool->colors[entry]) ||
-        !ReadString(registry, key, ValueName(Field::kPassword, slot), &pool->passwords[entry]))
+    if (ReadColor(registry, key, ValueName(Field::kColor, slot), &pool->colors[entry]) != kRegSuccess ||
+        ReadString(registry, key, ValueName(Field::kPassword, slot), &pool->passwords[entry]) != kRegSuccess)
       return;
-    pool_names->insert(name);
-    pool->count = entry + 1;
     observer.OnPoolEntryAdded(entry);
+    pool->count = entry + 1;
+    pool_names->insert(name);
   }
 }
 
@@ -155,7 +188,7 @@ std::string ChannelKeyPath(const std::string& account) {
 bool LoadAccounts(Registry& registry, AccountList* accounts) {
   accounts->count = 0;
   ScopedKey key(registry);
-  if (key.OpenForRead(kGameKeyPath) != kRegSuccess) return false;
+  if (key.Open(kGameKeyPath, kKeyRead) != kRegSuccess) return false;
   while (accounts->count < kMaxAccounts &&
          registry.EnumKey(key.get(), static_cast<std::uint32_t>(accounts->count),
                           &accounts->names[accounts->count]) == kRegSuccess)
@@ -163,38 +196,88 @@ bool LoadAccounts(Registry& registry, AccountList* accounts) {
   return true;
 }
 
-bool LoadAccountChannels(Registry& registry, const std::string& account, ChannelTable* channels) {
+bool LoadAccountChannels(Registry& registry, const std::string& account, ChannelTable* channels,
+                         KeyStamp* stamp) {
   channels->count = 0;
+  *stamp = KeyStamp();
   ScopedKey key(registry);
-  if (key.OpenForRead(ChannelKeyPath(account)) != kRegSuccess) return false;
+  if (key.Open(ChannelKeyPath(account), kKeyRead) != kRegSuccess) return false;
+  // Taken before the values, so that a write while they are read counts as
+  // a change; given only to a reading that ends.
+  const KeyStamp read = StampOf(registry, key.get());
   ReadChannelList(registry, key.get(), channels, nullptr);
+  *stamp = read;
   return true;
 }
 
-bool SaveAccountChannels(Registry& registry, const std::string& account, const ChannelTable& channels) {
-  return SaveChannelList(registry, ChannelKeyPath(account), kKeyWrite, channels);
+SaveResult SaveAccountChannels(Registry& registry, const std::string& account, const ChannelTable& channels,
+                               KeyStamp* stamp, IfChanged if_changed) {
+  return SaveChannelList(registry, ChannelKeyPath(account), kKeyWrite | kKeyQueryValue, channels, stamp,
+                         if_changed);
 }
 
-void LoadPool(Registry& registry, const AccountList& accounts, ChannelTable* pool,
+void LoadPool(Registry& registry, const AccountList& accounts, ChannelTable* pool, PoolOrigin* origin,
               PoolLoadObserver& observer) {
   pool->count = 0;
+  origin->own_key = KeyStamp();
+  origin->names.clear();
   {
     ScopedKey own(registry);
-    if (own.OpenForRead(kOwnKeyPath) == kRegSuccess) ReadChannelList(registry, own.get(), pool, &observer);
+    if (own.Open(kOwnKeyPath, kKeyRead) == kRegSuccess) {
+      origin->own_key = StampOf(registry, own.get());
+      // A list cut short by a failed call holds less than the key: leaving
+      // then merges the key, as changed, rather than writing over it.
+      if (!ReadChannelList(registry, own.get(), pool, &observer)) origin->own_key.last_write = 0;
+    }
   }
-  PoolNames pool_names(pool->names, pool->names + pool->count);
+  origin->names.insert(pool->names, pool->names + pool->count);
   for (int i = 0; i < accounts.count; ++i) {
     ScopedKey key(registry);
-    if (key.OpenForRead(ChannelKeyPath(accounts.names[i])) != kRegSuccess) {
+    if (key.Open(ChannelKeyPath(accounts.names[i]), kKeyRead) != kRegSuccess) {
       observer.OnAccountUnreadable(accounts.names[i]);
       continue;
     }
-    MergeAccount(registry, key.get(), pool, &pool_names, observer);
+    MergeAccount(registry, key.get(), pool, &origin->names, observer);
   }
 }
 
-bool SavePool(Registry& registry, const ChannelTable& pool) {
-  return SaveChannelList(registry, kOwnKeyPath, kKeyAllAccess, pool);
+SaveResult SavePool(Registry& registry, const ChannelTable& pool, KeyStamp* stamp, IfChanged if_changed) {
+  return SaveChannelList(registry, kOwnKeyPath, kKeyAllAccess, pool, stamp, if_changed);
+}
+
+bool MergeOwnKeyChanges(Registry& registry, ChannelTable* pool, PoolOrigin* origin, PoolLoadObserver& observer,
+                        int* lost) {
+  *lost = 0;
+  ScopedKey own(registry);
+  const long opened = own.Open(kOwnKeyPath, kKeyRead);
+  if (opened != kRegSuccess) return opened == kRegFileNotFound;
+  // Views of the pool's names, which stay where they are while it grows.
+  std::unordered_set<std::string_view> held(pool->names, pool->names + pool->count);
+  std::unordered_set<std::string> lost_names;
+  std::string name, password;
+  ColorRef color = 0;
+  for (int slot = 0; slot < kMaxChannels; ++slot) {
+    long result = ReadString(registry, own.get(), ValueName(Field::kName, slot), &name);
+    if (result != kRegSuccess) return ReachedTheEnd(result);
+    if (held.count(name) || origin->names.count(name)) continue;
+    if ((result = ReadColor(registry, own.get(), ValueName(Field::kColor, slot), &color)) != kRegSuccess ||
+        (result = ReadString(registry, own.get(), ValueName(Field::kPassword, slot), &password)) != kRegSuccess)
+      return ReachedTheEnd(result);
+    if (pool->IsFull()) {
+      lost_names.insert(name);
+      *lost = static_cast<int>(lost_names.size());
+      continue;
+    }
+    const int entry = pool->count;
+    pool->names[entry].swap(name);
+    pool->passwords[entry].swap(password);
+    pool->colors[entry] = color;
+    observer.OnPoolEntryAdded(entry);
+    pool->count = entry + 1;
+    held.insert(pool->names[entry]);
+    origin->names.insert(pool->names[entry]);
+  }
+  return true;
 }
 
 }  // namespace chromatte

@@ -7,7 +7,9 @@
 // a readable value. Nothing here shows a window: results say what happened.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <unordered_set>
 
 #include "channel_table.h"
 #include "registry.h"
@@ -22,12 +24,34 @@ std::string ChannelKeyPath(const std::string& account);
 // Enumerates up to 100 accounts; false when the game key cannot be read.
 bool LoadAccounts(Registry& registry, AccountList* accounts);
 
-// Replaces `channels` by the account's list; false (and an empty list) when
-// the channel key cannot be read.
-bool LoadAccountChannels(Registry& registry, const std::string& account, ChannelTable* channels);
+// Whether a key existed, and when it was last written, as a list was read
+// from it or saved to it. The game client and a second copy of Chromatte
+// write the same keys: a save compares the key with its stamp first, so as
+// not to write over what another program wrote in between.
+struct KeyStamp {
+  bool exists = false;
+  std::uint64_t last_write = 0;  // 0 when it could not be read: never matches
+};
 
-// True only when the key was opened and every deletion and write succeeded.
-bool SaveAccountChannels(Registry& registry, const std::string& account, const ChannelTable& channels);
+enum class SaveResult {
+  kSaved,
+  kFailed,   // the key could not be opened, or a deletion or write failed
+  kChanged,  // another program wrote the key since its stamp: nothing written
+};
+
+// What a save does with a key that changed since its stamp.
+enum class IfChanged { kRefuse, kOverwrite };
+
+// Replaces `channels` by the account's list and *stamp by the key's; false
+// (an empty list, a missing key's stamp) when the channel key cannot be read.
+bool LoadAccountChannels(Registry& registry, const std::string& account, ChannelTable* channels,
+                         KeyStamp* stamp);
+
+// Writes the account's list, unless the key changed since *stamp and
+// `if_changed` refuses. Any save that writes notes the key's new stamp, so
+// that its own writes never count as another program's.
+SaveResult SaveAccountChannels(Registry& registry, const std::string& account, const ChannelTable& channels,
+                               KeyStamp* stamp, IfChanged if_changed);
 
 // Told about the pool as it loads, so the caller can show each entry at once
 // and report each account that could not be merged, in order.
@@ -40,12 +64,32 @@ class PoolLoadObserver {
   ~PoolLoadObserver() = default;
 };
 
+// What leaving needs to keep the channels that a second copy saved in the
+// own key meanwhile, without bringing back those this user deleted: the own
+// key's stamp, and every name the pool held when its start-up finished or
+// has taken from the own key since.
+struct PoolOrigin {
+  KeyStamp own_key;
+  std::unordered_set<std::string> names;
+};
+
 // The pool is the own key's list, then every account's channels whose name
-// it does not hold yet, in account order, up to 512 entries.
-void LoadPool(Registry& registry, const AccountList& accounts, ChannelTable* pool,
+// it does not hold yet, in account order, up to 512 entries. Each entry
+// counts only once the observer has been told of it.
+void LoadPool(Registry& registry, const AccountList& accounts, ChannelTable* pool, PoolOrigin* origin,
               PoolLoadObserver& observer);
 
-// True only when the own key was opened and every deletion and write succeeded.
-bool SavePool(Registry& registry, const ChannelTable& pool);
+// Writes the pool to the own key, as SaveAccountChannels writes a list.
+SaveResult SavePool(Registry& registry, const ChannelTable& pool, KeyStamp* stamp, IfChanged if_changed);
+
+// Appends to the pool, in the own key's order and with their colours and
+// passwords, the channels of the own key whose names neither the pool nor
+// the origin holds, as far as it has room, and adds their names to the
+// origin's; *lost counts the other such names. False when a registry call
+// failed before the list's end, so that what follows is unknown: the pool
+// must not be saved over it. The origin's stamp stays: until the pool is
+// saved, the key still counts as changed.
+bool MergeOwnKeyChanges(Registry& registry, ChannelTable* pool, PoolOrigin* origin, PoolLoadObserver& observer,
+                        int* lost);
 
 }  // namespace chromatte

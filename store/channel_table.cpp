@@ -1,5 +1,7 @@
 #include "channel_table.h"
 
+#include <utility>
+
 namespace chromatte {
 
 int ChannelTable::FindByName(const std::string& name) const {
@@ -8,10 +10,10 @@ int ChannelTable::FindByName(const std::string& name) const {
   return count;
 }
 
-bool ChannelTable::Append(const std::string& name, const std::string& password, ColorRef color) {
+bool ChannelTable::Append(std::string name, std::string password, ColorRef color) {
   if (IsFull()) return false;
-  names[count] = name;
-  passwords[count] = password;
+  names[count] = std::move(name);
+  passwords[count] = std::move(password);
   colors[count] = color;
   ++count;
   return true;

@@ -24,8 +24,10 @@ struct ChannelTable {
   bool IsFull() const { return count >= kMaxChannels; }
   // Index of the first entry named exactly `name`, or `count` when none is.
   int FindByName(const std::string& name) const;
-  // Adds an entry at the end; refuses (false) when the table is full.
-  bool Append(const std::string& name, const std::string& password, ColorRef color);
+  // Adds an entry at the end; refuses (false) when the table is full. The
+  // strings are moved in, so a caller that passes copies made beforehand
+  // knows that the call cannot fail for want of memory.
+  bool Append(std::string name, std::string password, ColorRef color);
   // Removes the entries whose bit is set, keeping the others in order.
   void RemoveMarked(const std::bitset<kMaxChannels>& marked);
 };

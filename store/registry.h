@@ -18,6 +18,7 @@ constexpr long kRegInvalidHandle = 6;      // ERROR_INVALID_HANDLE
 constexpr long kRegMoreData = 234;         // ERROR_MORE_DATA
 constexpr long kRegNoMoreItems = 259;      // ERROR_NO_MORE_ITEMS
 
+constexpr std::uint32_t kKeyQueryValue = 0x0001;  // KEY_QUERY_VALUE
 constexpr std::uint32_t kKeyRead = 0x20019;       // KEY_READ
 constexpr std::uint32_t kKeyWrite = 0x20006;      // KEY_WRITE
 constexpr std::uint32_t kKeyAllAccess = 0xF003F;  // KEY_ALL_ACCESS
@@ -31,16 +32,20 @@ class Registry {
  public:
   virtual ~Registry() = default;
 
-  // RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, key)
-  virtual long OpenKeyForRead(const std::string& path, RegKey* key) = 0;
+  // RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, access, key)
+  virtual long OpenKey(const std::string& path, std::uint32_t access, RegKey* key) = 0;
   // RegEnumKeyA(key, index, buffer of 256, 256)
   virtual long EnumKey(RegKey key, std::uint32_t index, std::string* name) = 0;
   // RegQueryValueExA(key, name, NULL, NULL, data, size); with data null it
   // only reports the size, and a buffer too small gives kRegMoreData with
   // *size set to the size needed.
   virtual long QueryValue(RegKey key, const char* name, void* data, std::uint32_t* size) = 0;
-  // RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, "", 0, access, NULL, key, &disposition)
-  virtual long CreateKey(const std::string& path, std::uint32_t access, RegKey* key) = 0;
+  // RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, "", 0, access, NULL, key, &disposition);
+  // *created tells whether the key is new (REG_CREATED_NEW_KEY).
+  virtual long CreateKey(const std::string& path, std::uint32_t access, RegKey* key, bool* created) = 0;
+  // The last-write time of RegQueryInfoKeyA, which changes with every value
+  // set to new data or deleted; the handle needs KEY_QUERY_VALUE.
+  virtual long QueryLastWriteTime(RegKey key, std::uint64_t* time) = 0;
   virtual long DeleteValue(RegKey key, const char* name) = 0;
   virtual long SetValue(RegKey key, const char* name, std::uint32_t type, const void* data,
                         std::uint32_t size) = 0;
@@ -58,9 +63,9 @@ class ScopedKey {
   ScopedKey(const ScopedKey&) = delete;
   ScopedKey& operator=(const ScopedKey&) = delete;
 
-  long OpenForRead(const std::string& path) { return Adopt(registry_.OpenKeyForRead(path, &key_)); }
-  long Create(const std::string& path, std::uint32_t access) {
-    return Adopt(registry_.CreateKey(path, access, &key_));
+  long Open(const std::string& path, std::uint32_t access) { return Adopt(registry_.OpenKey(path, access, &key_)); }
+  long Create(const std::string& path, std::uint32_t access, bool* created) {
+    return Adopt(registry_.CreateKey(path, access, &key_, created));
   }
   RegKey get() const { return key_; }
 

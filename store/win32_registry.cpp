@@ -9,9 +9,9 @@ HKEY ToHkey(RegKey key) { return reinterpret_cast<HKEY>(key); }
 
 }  // namespace
 
-long Win32Registry::OpenKeyForRead(const std::string& path, RegKey* key) {
+long Win32Registry::OpenKey(const std::string& path, std::uint32_t access, RegKey* key) {
   HKEY opened = nullptr;
-  const LONG result = RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &opened);
+  const LONG result = RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, access, &opened);
   if (result == ERROR_SUCCESS) *key = reinterpret_cast<RegKey>(opened);
   return result;
 }
@@ -30,13 +30,24 @@ long Win32Registry::QueryValue(RegKey key, const char* name, void* data, std::ui
   return result;
 }
 
-long Win32Registry::CreateKey(const std::string& path, std::uint32_t access, RegKey* key) {
-  HKEY created = nullptr;
+long Win32Registry::CreateKey(const std::string& path, std::uint32_t access, RegKey* key, bool* created) {
+  HKEY handle = nullptr;
   DWORD disposition = 0;
   char no_class[] = "";
   const LONG result = RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, no_class, REG_OPTION_NON_VOLATILE,
-                                      access, nullptr, &created, &disposition);
-  if (result == ERROR_SUCCESS) *key = reinterpret_cast<RegKey>(created);
+                                      access, nullptr, &handle, &disposition);
+  if (result == ERROR_SUCCESS) {
+    *key = reinterpret_cast<RegKey>(handle);
+    *created = disposition == REG_CREATED_NEW_KEY;
+  }
+  return result;
+}
+
+long Win32Registry::QueryLastWriteTime(RegKey key, std::uint64_t* time) {
+  FILETIME last_write = {};
+  const LONG result = RegQueryInfoKeyA(ToHkey(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                       nullptr, nullptr, nullptr, &last_write);
+  if (result == ERROR_SUCCESS) *time = std::uint64_t{last_write.dwHighDateTime} << 32 | last_write.dwLowDateTime;
   return result;
 }
 

@@ -8,7 +8,7 @@
 
 class CChannelColorsApp : public win::Application {
  public:
-  CChannelColorsApp() : Application(IDS_APP_TITLE, IDS_OUT_OF_MEMORY) {}
+  CChannelColorsApp() : Application(IDS_APP_TITLE, IDS_OUT_OF_MEMORY, IDS_COMMAND_FAILED) {}
 
  protected:
   void InitInstance() override {

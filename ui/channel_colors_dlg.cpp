@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <set>
 #include <string_view>
+#include <utility>
 
 #include "about_dlg.h"
 #include "channel_edit_dlg.h"
@@ -14,6 +15,11 @@
 namespace {
 
 const UINT kQuestion = MB_YESNO | MB_ICONQUESTION;
+// A question whose "Oui" would lose data: "Non", the default, keeps it.
+const UINT kWarning = MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2;
+
+using chromatte::IfChanged;
+using chromatte::SaveResult;
 
 // A string of the string table with one printf argument filled in.
 template <class Argument>
@@ -25,6 +31,17 @@ std::string FormatResourceString(UINT id, Argument argument) {
   std::snprintf(&text[0], text.size(), format.c_str(), argument);
   text.resize(static_cast<std::size_t>(length));
   return text;
+}
+
+// Appends an entry to `table` and its item to `list`: both, or neither when
+// memory runs out, as the strings are copied before either changes. Returns
+// the item, or -1 when the table is full.
+int AppendInStep(chromatte::ChannelTable& table, CColorListBox& list, std::string name, std::string password,
+                 COLORREF color) {
+  if (table.IsFull()) return -1;
+  const int item = list.InsertColorItem(name, color);
+  table.Append(std::move(name), std::move(password), color);
+  return item;
 }
 
 }  // namespace
@@ -92,10 +109,11 @@ bool CChannelColorsDlg::OnInitDialog() {
   for (int i = 0; i < m_accounts.count; ++i) m_accountCombo.AddString(m_accounts.names[i]);
   m_accountCombo.SetCurSel(0);
   m_accountCombo.Send(WM_SETREDRAW, TRUE);
-  // The pool list fills as the pool loads.
-  m_poolList.BeginFill(chromatte::kMaxChannels);
-  LoadPool();
-  m_poolList.EndFill();
+  {
+    // The pool list fills as the pool loads.
+    CColorListBox::Fill fill(m_poolList, chromatte::kMaxChannels);
+    LoadPool();
+  }
   LoadAccountChannels(m_accounts.names[0]);
   ShowChannels();
   EnableItem(IDC_CREATE, !m_pool.IsFull());
@@ -107,7 +125,7 @@ void CChannelColorsDlg::LoadAccounts() {
   if (m_accounts.count == 0) ExitWithError(IDS_NO_ACCOUNT);
 }
 
-void CChannelColorsDlg::LoadPool() { chromatte::LoadPool(m_registry, m_accounts, &m_pool, *this); }
+void CChannelColorsDlg::LoadPool() { chromatte::LoadPool(m_registry, m_accounts, &m_pool, &m_poolOrigin, *this); }
 
 void CChannelColorsDlg::OnPoolEntryAdded(int entry) { AppendPoolItem(entry); }
 
@@ -116,20 +134,18 @@ void CChannelColorsDlg::OnAccountUnreadable(const std::string&) {
 }
 
 void CChannelColorsDlg::LoadAccountChannels(const std::string& account) {
-  if (!chromatte::LoadAccountChannels(m_registry, account, &m_channels))
+  if (!chromatte::LoadAccountChannels(m_registry, account, &m_channels, &m_channelsStamp))
     ShowError(FormatResourceString(IDS_CHANNELS_UNREADABLE, account.c_str()));
 }
 
 void CChannelColorsDlg::ShowChannels() {
   m_channelList.ResetContent();
-  m_channelList.BeginFill(m_channels.count);
+  CColorListBox::Fill fill(m_channelList, m_channels.count);
   for (int i = 0; i < m_channels.count; ++i) m_channelList.InsertColorItem(m_channels.names[i], m_channels.colors[i]);
-  m_channelList.EndFill();
 }
 
 void CChannelColorsDlg::AppendPoolItem(int entry) {
-  const int item = m_poolList.InsertColorItem(m_pool.names[entry], m_pool.colors[entry]);
-  if (item >= 0) m_poolEntryOfItem[item] = entry;
+  m_poolEntryOfItem[m_poolList.InsertColorItem(m_pool.names[entry], m_pool.colors[entry])] = entry;
 }
 
 // ---------------------------------------------------------------------------
@@ -138,16 +154,42 @@ void CChannelColorsDlg::AppendPoolItem(int entry) {
 void CChannelColorsDlg::OnOK() {
   const int account = m_accountCombo.GetCurSel();
   if (account < 0 || account >= m_accounts.count) return;
-  if (chromatte::SaveAccountChannels(m_registry, m_accounts.names[account], m_channels))
+  const std::string& name = m_accounts.names[account];
+  SaveResult saved = chromatte::SaveAccountChannels(m_registry, name, m_channels, &m_channelsStamp, IfChanged::kRefuse);
+  // The game client or a second copy wrote the key since it was read: its
+  // channels stay unless the user says otherwise.
+  if (saved == SaveResult::kChanged) {
+    if (!Ask(IDS_CHANNELS_CHANGED, kWarning)) return;
+    saved = chromatte::SaveAccountChannels(m_registry, name, m_channels, &m_channelsStamp, IfChanged::kOverwrite);
+  }
+  if (saved == SaveResult::kSaved)
     EnableItem(IDOK, false);
   else
     ShowError(win::LoadResourceString(IDS_CHANNELS_NOT_SAVED));
 }
 
 void CChannelColorsDlg::OnCancel() {
-  // Staying is the default answer: leaving without the pool loses its changes.
-  if (chromatte::SavePool(m_registry, m_pool) || Ask(IDS_POOL_NOT_SAVED, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2))
-    Dialog::OnCancel();
+  SaveResult saved = chromatte::SavePool(m_registry, m_pool, &m_poolOrigin.own_key, IfChanged::kRefuse);
+  // A second copy has left since this one started, saving its pool: the
+  // channels it added come into this pool first. A key that cannot be read
+  // to its end is not written over: the pool counts as not saved.
+  if (saved == SaveResult::kChanged) {
+    int lost = 0;
+    const bool merged = MergeOwnKeyChanges(&lost);
+    if (merged && lost > 0 && ShowMessage(FormatResourceString(IDS_POOL_CHANNELS_LOST, lost), kWarning) != IDYES)
+      return;
+    saved = merged ? chromatte::SavePool(m_registry, m_pool, &m_poolOrigin.own_key, IfChanged::kOverwrite)
+                   : SaveResult::kFailed;
+  }
+  // Leaving without the pool loses its changes.
+  if (saved == SaveResult::kSaved || Ask(IDS_POOL_NOT_SAVED, kWarning)) Dialog::OnCancel();
+}
+
+bool CChannelColorsDlg::MergeOwnKeyChanges(int* lost) {
+  const bool merged = chromatte::MergeOwnKeyChanges(m_registry, &m_pool, &m_poolOrigin, *this, lost);
+  EnableItem(IDC_CREATE, !m_pool.IsFull());
+  m_poolList.Redraw();
+  return merged;
 }
 
 // ---------------------------------------------------------------------------
@@ -156,27 +198,34 @@ void CChannelColorsDlg::OnCancel() {
 void CChannelColorsDlg::OnAccountSelChange() {
   const int account = m_accountCombo.GetCurSel();
   if (account < 0 || account >= m_accounts.count) return;
-  LoadAccountChannels(m_accounts.names[account]);
-  ShowChannels();
   EnableItem(IDOK, false);
+  try {
+    LoadAccountChannels(m_accounts.names[account]);
+    ShowChannels();
+  } catch (...) {
+    // Part of a list, saved, would delete the rest: show none, as for a key
+    // that cannot be read, with a missing key's stamp, so that a save over
+    // the key asks first.
+    m_channels.count = 0;
+    m_channelsStamp = chromatte::KeyStamp();
+    m_channelList.ResetContent();
+    throw;
+  }
 }
 
 void CChannelColorsDlg::OnAddToAccount() {
-  bool added = false;
   std::set<std::string_view> left_out;  // two pool channels of one name are one channel
   for (int item = 0; item < m_pool.count; ++item) {
     if (!m_poolList.IsSelected(item)) continue;
     const int entry = m_poolEntryOfItem[item];
     const std::string& name = m_pool.names[entry];
     if (m_channels.FindByName(name) != m_channels.count) continue;
-    if (!m_channels.Append(name, m_pool.passwords[entry], m_pool.colors[entry])) {
+    if (AppendInStep(m_channels, m_channelList, name, m_pool.passwords[entry], m_pool.colors[entry]) < 0) {
       left_out.insert(name);
       continue;
     }
-    m_channelList.InsertColorItem(name, m_pool.colors[entry]);
-    added = true;
+    EnableItem(IDOK, true);
   }
-  if (added) EnableItem(IDOK, true);
   m_channelList.Redraw();
   if (!left_out.empty()) ShowError(FormatResourceString(IDS_CHANNELS_LEFT_OUT, static_cast<int>(left_out.size())));
 }
@@ -212,8 +261,9 @@ void CChannelColorsDlg::OnCreateChannel() {
     const int existing = m_pool.FindByName(edit.m_name);
     if (existing != m_pool.count) {
       if (Ask(IDS_CHANNEL_EXISTS, kQuestion)) m_pool.passwords[existing] = edit.m_password;
-    } else if (m_pool.Append(edit.m_name, edit.m_password, NEW_CHANNEL_COLOR)) {
-      AppendPoolItem(m_pool.count - 1);
+    } else {
+      const int item = AppendInStep(m_pool, m_poolList, edit.m_name, edit.m_password, NEW_CHANNEL_COLOR);
+      if (item >= 0) m_poolEntryOfItem[item] = m_pool.count - 1;
       EnableItem(IDC_CREATE, !m_pool.IsFull());
     }
   }
@@ -230,12 +280,14 @@ void CChannelColorsDlg::OnEditChannel() {
   edit.m_name = m_pool.names[entry];
   edit.m_password = m_pool.passwords[entry];
   if (edit.DoModal(handle()) == IDOK) {
-    m_pool.names[entry] = edit.m_name;
-    m_pool.passwords[entry] = edit.m_password;
-    // The edited channel's item moves to the end of the list.
+    // The edited channel's item moves to the end of the list. Its new item
+    // comes first: if memory runs out there, nothing has changed.
+    m_poolList.InsertColorItem(edit.m_name, m_pool.colors[entry]);
+    m_pool.names[entry].swap(edit.m_name);
+    m_pool.passwords[entry].swap(edit.m_password);
     m_poolList.DeleteString(item);
     for (int later = item + 1; later < m_pool.count; ++later) m_poolEntryOfItem[later - 1] = m_poolEntryOfItem[later];
-    AppendPoolItem(entry);
+    m_poolEntryOfItem[m_pool.count - 1] = entry;
   }
   m_poolList.Redraw();
 }

@@ -42,6 +42,7 @@ class CChannelColorsDlg : public win::Dialog, private chromatte::PoolLoadObserve
   void OnPoolEntryAdded(int entry) override;
   void OnAccountUnreadable(const std::string& account) override;
   void AppendPoolItem(int entry);
+  bool MergeOwnKeyChanges(int* lost);
 
   // Account channel commands.
   void OnAccountSelChange();
@@ -72,7 +73,10 @@ class CChannelColorsDlg : public win::Dialog, private chromatte::PoolLoadObserve
   CColorListBox m_channelList;
   chromatte::AccountList m_accounts;
   chromatte::ChannelTable m_channels;
+  // The selected account's channel key as its list was read or last saved.
+  chromatte::KeyStamp m_channelsStamp;
   chromatte::ChannelTable m_pool;
+  chromatte::PoolOrigin m_poolOrigin;
   // "Editer" moves an item to the end of the pool list while its entry keeps
   // its place, so every pool command goes through this map.
   int m_poolEntryOfItem[chromatte::kMaxChannels] = {};

@@ -1,23 +1,27 @@
 #include "color_list_box.h"
 
+#include <new>
+
 int CColorListBox::InsertColorItem(const std::string& text, COLORREF color) {
-  const int index =
-      text.size() <= kMaxItemText ? InsertString(-1, text) : InsertString(-1, text.substr(0, kMaxItemText));
-  if (index >= 0) SetItemData(index, color);
+  char shown[kMaxItemText + 1];
+  shown[text.copy(shown, kMaxItemText)] = '\0';
+  const int index = InsertString(-1, shown);
+  if (index < 0) throw std::bad_alloc();
+  SetItemData(index, color);
   return index;
 }
 
 // About the length of a channel name; the list takes what it needs beyond.
 static const std::size_t kTypicalTextBytes = 32;
 
-void CColorListBox::BeginFill(int items) {
-  SetRedraw(false);
-  if (items > 0) InitStorage(items, static_cast<std::size_t>(items) * kTypicalTextBytes);
+CColorListBox::Fill::Fill(CColorListBox& list, int items) : list_(list) {
+  list_.SetRedraw(false);
+  if (items > 0) list_.InitStorage(items, static_cast<std::size_t>(items) * kTypicalTextBytes);
 }
 
-void CColorListBox::EndFill() {
-  SetRedraw(true);
-  if (IsWindowVisible(hwnd_)) InvalidateRect(hwnd_, nullptr, TRUE);
+CColorListBox::Fill::~Fill() {
+  list_.SetRedraw(true);
+  if (IsWindowVisible(list_.handle())) InvalidateRect(list_.handle(), nullptr, TRUE);
 }
 
 CColorListBox::Selection CColorListBox::SelectedItems(int count) const {

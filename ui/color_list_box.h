@@ -17,13 +17,25 @@ class CColorListBox : public win::ListBox {
   // row shows, and no list box has to hold a copy of a very long name.
   static const std::size_t kMaxItemText = 255;
 
-  // Appends an item; returns its index, or LB_ERR / LB_ERRSPACE.
+  // Appends an item and returns its index. Allocates nothing: it throws
+  // std::bad_alloc only when the list has no room left, and then adds nothing.
   int InsertColorItem(const std::string& text, COLORREF color);
-  // Around appending up to `items` items at once: the list reserves their
-  // room, and neither repaints nor updates its scroll bar per item, but once
-  // at EndFill (a hidden list paints when it shows).
-  void BeginFill(int items);
-  void EndFill();
+
+  // While it lives, up to `items` items are appended at once: the list
+  // reserves their room, and neither repaints nor updates its scroll bar per
+  // item, but once at the end, however the filling ends (a hidden list
+  // paints when it shows).
+  class Fill {
+   public:
+    Fill(CColorListBox& list, int items);
+    ~Fill();
+    Fill(const Fill&) = delete;
+    Fill& operator=(const Fill&) = delete;
+
+   private:
+    CColorListBox& list_;
+  };
+
   // The selected items among the first `count`.
   Selection SelectedItems(int count) const;
   void DeleteItems(const Selection& items);

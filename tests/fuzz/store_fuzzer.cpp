@@ -1,5 +1,6 @@
 // Builds a registry from the input, then does what a run of Chromatte does to
-// it: the start-up's loads, a save of both tables, and the next start-up.
+// it: the start-up's loads, another program's writes, a save of both tables,
+// and the next start-up.
 // Any broken rule aborts, so that libFuzzer keeps the input.
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -56,13 +57,30 @@ std::string LittleEndian(std::uint32_t value) {
   return bytes;
 }
 
+// A slot that another program (the game, a second copy leaving) writes
+// between the start-up and the saves.
+struct LaterWrite {
+  std::string key;
+  int slot;
+  std::string name, password;
+  std::uint32_t color;
+};
+
 struct Input {
   MemoryRegistry registry;
   std::vector<std::string> keys = {kOwnKeyPath, kGameKeyPath};  // may not exist
   std::vector<std::uint64_t> failing_calls;
+  // Those that fail as a missing or too long value would: no reader can
+  // tell them from the data.
+  std::vector<std::uint64_t> failing_as_data;
+  std::vector<LaterWrite> later_writes;
 
-  bool FailsBetween(std::uint64_t first, std::uint64_t end) const {
-    for (std::uint64_t n : failing_calls)
+  bool FailsBetween(std::uint64_t first, std::uint64_t end) const { return Between(failing_calls, first, end); }
+  bool FailsAsDataBetween(std::uint64_t first, std::uint64_t end) const {
+    return Between(failing_as_data, first, end);
+  }
+  static bool Between(const std::vector<std::uint64_t>& calls, std::uint64_t first, std::uint64_t end) {
+    for (std::uint64_t n : calls)
       if (n >= first && n < end) return true;
     return false;
   }
@@ -99,7 +117,7 @@ void Build(FuzzedDataProvider& in, Input& input) {
   MemoryRegistry& registry = input.registry;
   while (in.remaining_bytes() > 0) {
     const std::string key = input.keys[in.ConsumeIntegralInRange<std::size_t>(0, input.keys.size() - 1)];
-    switch (in.ConsumeIntegralInRange(0, 6)) {
+    switch (in.ConsumeIntegralInRange(0, 7)) {
       case 0: {
         const std::string name = in.ConsumeRandomLengthString(16);
         AddAccount(input, name, in.ConsumeBool());
@@ -145,8 +163,16 @@ void Build(FuzzedDataProvider& in, Input& input) {
       case 6: {
         static const long kErrors[] = {kRegAccessDenied, kRegFileNotFound, kRegMoreData, kRegInvalidHandle};
         const std::uint64_t call = in.ConsumeIntegralInRange<std::uint64_t>(0, 16383);
-        registry.FailCallNumber(call, in.PickValueInArray(kErrors));
+        const long error = in.PickValueInArray(kErrors);
+        registry.FailCallNumber(call, error);
         input.failing_calls.push_back(call);
+        if (error == kRegFileNotFound || error == kRegMoreData) input.failing_as_data.push_back(call);
+        break;
+      }
+      case 7: {
+        LaterWrite write{key, in.ConsumeIntegralInRange(0, 520), Text(in), Text(in), 0};
+        write.color = in.ConsumeIntegral<std::uint32_t>();
+        input.later_writes.push_back(write);
         break;
       }
     }
@@ -162,17 +188,21 @@ bool SameEntries(const ChannelTable& a, const ChannelTable& b, int count) {
 
 bool SameTable(const ChannelTable& a, const ChannelTable& b) { return a.count == b.count && SameEntries(a, b, a.count); }
 
-void CheckPoolLoad(Input& input, const AccountList& accounts, ChannelTable* pool) {
-  // The own key's part, read beforehand from a copy that nothing makes fail.
-  MemoryRegistry copy = input.registry;
+// The own key's list, read from a copy that nothing makes fail.
+ChannelTable OwnList(const MemoryRegistry& registry) {
+  MemoryRegistry copy = registry;
   copy.ClearFailures();
   ChannelTable own;
   Observer ignored;
-  LoadPool(copy, AccountList(), &own, ignored);
+  test::LoadPoolOnce(copy, AccountList(), &own, ignored);
+  return own;
+}
 
+void CheckPoolLoad(Input& input, const AccountList& accounts, ChannelTable* pool, PoolOrigin* origin) {
+  const ChannelTable own = OwnList(input.registry);
   const std::uint64_t first_call = input.registry.CallCount();
   Observer observer;
-  LoadPool(input.registry, accounts, pool, observer);
+  LoadPool(input.registry, accounts, pool, origin, observer);
   CHECK(pool->count >= 0 && pool->count <= kMaxChannels);
   // The pool list is filled from these calls alone.
   CHECK(observer.added.size() == static_cast<std::size_t>(pool->count));
@@ -243,49 +273,88 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CHECK(has_game_key || accounts.count == 0);
   const bool accounts_failed = input.FailsBetween(0, registry.CallCount());
   ChannelTable pool;
-  CheckPoolLoad(input, accounts, &pool);
+  PoolOrigin origin;
+  CheckPoolLoad(input, accounts, &pool, &origin);
   ChannelTable channels;
-  if (accounts.count > 0) LoadAccountChannels(registry, accounts.names[0], &channels);
+  KeyStamp channels_stamp;
+  if (accounts.count > 0) LoadAccountChannels(registry, accounts.names[0], &channels, &channels_stamp);
   CHECK(channels.count >= 0 && channels.count <= kMaxChannels);
   CHECK(registry.OpenHandleCount() == 0);
+  const bool start_failed = input.FailsBetween(0, registry.CallCount());
 
-  // "Valider" on the first account, then leaving.
+  // Another program writes some slots.
   std::vector<std::string> written_keys = {kOwnKeyPath};
   if (accounts.count > 0) written_keys.push_back(ChannelKey(accounts.names[0]));
+  std::vector<test::Snapshot> before_writes;
+  for (const std::string& key : written_keys) before_writes.push_back(test::Values(registry, key));
+  for (const LaterWrite& write : input.later_writes) {
+    registry.PutString(write.key, SlotName(write.slot, ""), write.name);
+    registry.PutString(write.key, SlotName(write.slot, "pwd"), write.password);
+    registry.PutDword(write.key, SlotName(write.slot, "color"), write.color);
+  }
+  const ChannelTable theirs = OwnList(registry);
+
+  // "Valider" on the first account, answered "Non" when the key changed
+  // since it was read; then leaving, which first merges a changed own key,
+  // and answers "Oui" when not all of it fits.
   const std::vector<KeptValue> kept = ValuesASaveKeeps(input, written_keys);
   const std::uint64_t first_save_call = registry.CallCount();
-  const bool channels_saved = accounts.count == 0 || SaveAccountChannels(registry, accounts.names[0], channels);
-  const bool pool_saved = SavePool(registry, pool);
+  SaveResult channels_saved = SaveResult::kSaved;
+  if (accounts.count > 0) {
+    const test::Snapshot before_save = test::Values(registry, written_keys[1]);
+    channels_saved = SaveAccountChannels(registry, accounts.names[0], channels, &channels_stamp, IfChanged::kRefuse);
+    // What another program wrote is never written over unasked.
+    CHECK(before_save == before_writes[1] || channels_saved != SaveResult::kSaved);
+    if (channels_saved == SaveResult::kChanged) CHECK(test::Values(registry, written_keys[1]) == before_save);
+  }
+  SaveResult pool_saved = SavePool(registry, pool, &origin.own_key, IfChanged::kRefuse);
+  int lost = 0;
+  if (pool_saved == SaveResult::kChanged) {
+    Observer observer;
+    pool_saved = MergeOwnKeyChanges(registry, &pool, &origin, observer, &lost)
+                     ? SavePool(registry, pool, &origin.own_key, IfChanged::kOverwrite)
+                     : SaveResult::kFailed;
+  }
   const bool save_failed = input.FailsBetween(first_save_call, registry.CallCount());
   CHECK(registry.OpenHandleCount() == 0);
   for (const KeptValue& k : kept) {
     const MemoryRegistry::Value* value = registry.FindValue(k.key, k.name);
     CHECK(value && value->type == k.value.type && value->bytes == k.value.bytes);
   }
+  // Every channel the own key held before leaving is kept, but when the
+  // pool has no room left.
+  if (!save_failed && lost == 0 && !input.FailsAsDataBetween(0, first_save_call))
+    for (int i = 0; i < theirs.count; ++i) CHECK(pool.FindByName(theirs.names[i]) != pool.count);
 
   // The next start-up, with nothing failing.
   registry.ClearFailures();
   AccountList accounts_again;
   const bool has_game_key_again = LoadAccounts(registry, &accounts_again);
-  if (!accounts_failed) {
+  // Another program's write may have made keys: the game key, or an account
+  // where an account's channel key path has an empty name.
+  if (!accounts_failed && input.later_writes.empty()) {
     CHECK(has_game_key_again == has_game_key);
     CHECK(accounts_again.count == accounts.count);
     for (int i = 0; i < accounts.count; ++i) CHECK(accounts_again.names[i] == accounts.names[i]);
   }
   ChannelTable pool_again;
-  CheckPoolLoad(input, accounts_again, &pool_again);
+  PoolOrigin origin_again;
+  CheckPoolLoad(input, accounts_again, &pool_again, &origin_again);
   ChannelTable channels_again;
-  if (accounts.count > 0) LoadAccountChannels(registry, accounts.names[0], &channels_again);
+  if (accounts.count > 0) LoadChannels(registry, accounts.names[0], &channels_again);
   CHECK(registry.OpenHandleCount() == 0);
   if (save_failed) return 0;
 
-  CHECK(channels_saved && pool_saved);
+  // Without a failure, only a key changed since it was read stops a save.
+  CHECK(pool_saved == SaveResult::kSaved);
+  CHECK(channels_saved == SaveResult::kSaved || (channels_saved == SaveResult::kChanged &&
+                                                 (start_failed || !input.later_writes.empty())));
   CheckSaved(registry, kOwnKeyPath, pool);
   // The own key's part is exactly the saved pool (CheckSaved: nothing beyond
   // it). The merge may add more: a new name that ended an account's walk may
   // be known now, and the walk goes on past it.
   CHECK(pool_again.count >= pool.count && SameEntries(pool_again, pool, pool.count));
-  if (accounts.count > 0) {
+  if (accounts.count > 0 && channels_saved == SaveResult::kSaved) {
     CheckSaved(registry, ChannelKey(accounts.names[0]), channels);
     CHECK(SameTable(channels_again, channels));
   }

@@ -1,6 +1,8 @@
 // Reading and writing one account's channel list.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "registry_fixtures.h"
 
 namespace chromatte {
@@ -20,7 +22,7 @@ std::vector<Channel> Numbered(int count) {
 std::vector<Channel> Load(MemoryRegistry& registry, const std::string& account = kAccount) {
   ChannelTable table;
   table.count = 7;  // the loader must reset it
-  EXPECT_TRUE(LoadAccountChannels(registry, account, &table));
+  EXPECT_TRUE(LoadChannels(registry, account, &table));
   EXPECT_EQ(0, registry.OpenHandleCount());
   return Entries(table);
 }
@@ -37,7 +39,7 @@ TEST(ChannelKeyPath, IsBuiltWholeForLongAccountNames) {
   MemoryRegistry registry;
   ChannelTable table;
   Fill(&table, Numbered(1));
-  ASSERT_TRUE(SaveAccountChannels(registry, account, table));
+  ASSERT_TRUE(SaveOver(registry, account, table));
   EXPECT_TRUE(registry.HasKey(path));
   EXPECT_EQ(Numbered(1), Load(registry, account));
 }
@@ -46,7 +48,7 @@ TEST(ReadChannels, MissingChannelKeyGivesAnEmptyListAndFalse) {
   MemoryRegistry registry;
   ChannelTable table;
   Fill(&table, Numbered(2));
-  EXPECT_FALSE(LoadAccountChannels(registry, kAccount, &table));
+  EXPECT_FALSE(LoadChannels(registry, kAccount, &table));
   EXPECT_EQ(0, table.count);
   EXPECT_EQ(0, registry.OpenHandleCount());
 }
@@ -137,8 +139,8 @@ TEST(ReadChannels, OddStoredValuesGiveDeterministicResults) {
     registry.PutValue(kKey, Slot(0, c.suffix), c.type, c.bytes);
 
     ChannelTable table;
-    ASSERT_TRUE(LoadAccountChannels(registry, "Full", &table));
-    ASSERT_TRUE(LoadAccountChannels(registry, kAccount, &table));
+    ASSERT_TRUE(LoadChannels(registry, "Full", &table));
+    ASSERT_TRUE(LoadChannels(registry, kAccount, &table));
     EXPECT_EQ(c.read ? std::vector<Channel>{c.expected} : std::vector<Channel>{}, Entries(table));
 
     PoolRecorder quiet;
@@ -146,7 +148,7 @@ TEST(ReadChannels, OddStoredValuesGiveDeterministicResults) {
     accounts.names[0] = "Full";
     accounts.names[1] = kAccount;
     accounts.count = 2;
-    LoadPool(registry, accounts, &table, quiet);
+    LoadPoolOnce(registry, accounts, &table, quiet);
     std::vector<Channel> expected = {full};
     if (c.read) expected.push_back(c.expected);
     EXPECT_EQ(expected, Entries(table));
@@ -158,7 +160,7 @@ TEST(SaveChannels, WritesExactTypesAndSizes) {
   ChannelTable table;
   const std::string long_name(300, 'x');
   Fill(&table, {{"", "", 0}, {"abc", "p\xE9", 0x000000FF}, {long_name, std::string(255, 'y'), 0x80FF0001}});
-  ASSERT_TRUE(SaveAccountChannels(registry, kAccount, table));
+  ASSERT_TRUE(SaveOver(registry, kAccount, table));
   EXPECT_EQ(0, registry.OpenHandleCount());
   const Snapshot expected = {
       {"Channel0", {kRegSz, std::string(1, '\0')}},
@@ -180,9 +182,9 @@ TEST(SaveChannels, LoadThenSaveGivesTheSameBytes) {
   PutList(registry, kKey, {{"rouge", "", 0x000000FF}, {std::string(300, 'l'), "mot", 0xFF000000}, {"", "", 0}});
   const Snapshot before = Values(registry, kKey);
   ChannelTable table;
-  ASSERT_TRUE(LoadAccountChannels(registry, kAccount, &table));
+  ASSERT_TRUE(LoadChannels(registry, kAccount, &table));
   EXPECT_EQ(0x000000FFu, table.colors[0]);
-  ASSERT_TRUE(SaveAccountChannels(registry, kAccount, table));
+  ASSERT_TRUE(SaveOver(registry, kAccount, table));
   EXPECT_EQ(before, Values(registry, kKey));
 }
 
@@ -199,7 +201,7 @@ TEST(SaveChannels, LeavesOtherValuesAndSubkeysAlone) {
 
   ChannelTable table;
   Fill(&table, Numbered(2));
-  ASSERT_TRUE(SaveAccountChannels(registry, kAccount, table));
+  ASSERT_TRUE(SaveOver(registry, kAccount, table));
   EXPECT_EQ(expected, Values(registry, kKey));
   EXPECT_EQ("sub", registry.FindValue(kKey + "\\Sub", "Channel0")->bytes.substr(0, 3));
 }
@@ -208,20 +210,88 @@ TEST(SaveChannels, EmptyListDeletesEverySlotButKeepsTheKey) {
   MemoryRegistry registry;
   PutList(registry, kKey, Numbered(kMaxChannels + 1));
   ChannelTable empty;
-  ASSERT_TRUE(SaveAccountChannels(registry, kAccount, empty));
+  ASSERT_TRUE(SaveOver(registry, kAccount, empty));
   EXPECT_TRUE(registry.HasKey(kKey));
   EXPECT_EQ(Values(registry, kKey).size(), 3u);  // slot 512 only
   EXPECT_NE(nullptr, registry.FindValue(kKey, "Channel512color"));
+}
+
+// "Valider" after a load, with no other writer: the save writes what a save
+// over the key writes, call for call, in the calls it always made (an open,
+// 1 536 sets and deletions, a flush, a close) and two more: the stamp read
+// before the writes and after them.
+TEST(SaveChannels, UnchangedKeyIsWrittenAsEverWithTwoCallsMore) {
+  MemoryRegistry registry;
+  PutList(registry, kKey, Numbered(3));
+  ChannelTable table;
+  KeyStamp stamp;
+  ASSERT_TRUE(LoadAccountChannels(registry, kAccount, &table, &stamp));
+  table.count = 2;
+  MemoryRegistry over = registry;
+  CallLog over_log(over);
+  ASSERT_TRUE(SaveOver(over_log, kAccount, table));
+  CallLog log(registry);
+  ASSERT_EQ(SaveResult::kSaved, SaveAccountChannels(log, kAccount, table, &stamp, IfChanged::kRefuse));
+  EXPECT_EQ(Values(over, kKey), Values(registry, kKey));
+
+  auto writes = [](const CallLog& calls) {
+    std::vector<std::pair<RegOp, std::string>> made;
+    for (const CallLog::Call& call : calls.calls())
+      if (call.op == RegOp::kSet || call.op == RegOp::kDelete) made.push_back({call.op, call.value});
+    return made;
+  };
+  EXPECT_EQ(writes(over_log), writes(log));
+  EXPECT_EQ("1541 calls (1 open, 1530 delete, 6 set, 1 flush, 1 close, 2 query-info)", log.Summary());
+  EXPECT_EQ(RegOp::kQueryInfo, log.calls()[1].op);
+
+  // Its own writes do not count as another program's.
+  EXPECT_EQ(SaveResult::kSaved, SaveAccountChannels(registry, kAccount, table, &stamp, IfChanged::kRefuse));
+}
+
+// Another program writes the key between the load and the save: the save
+// writes nothing until told to overwrite, after which the key counts as read.
+TEST(SaveChannels, KeyChangedSinceItsStampIsOnlyOverwrittenWhenAsked) {
+  const std::vector<Channel> theirs = {{"Guilde", "g", 1}, {"Commerce", "", 2}};
+  const struct {
+    const char* what;
+    bool stored;  // the key holds `theirs` at the load
+    std::function<void(MemoryRegistry&)> write;
+  } writers[] = {
+      {"a slot added", true, [](MemoryRegistry& r) { PutSlot(r, kKey, 2, {"Ajout", "a", 3}); }},
+      {"the key removed", true, [](MemoryRegistry& r) { r.RemoveKey(kKey); }},
+      {"the missing key made", false, [&](MemoryRegistry& r) { PutList(r, kKey, theirs); }},
+  };
+  for (const auto& writer : writers) {
+    SCOPED_TRACE(writer.what);
+    MemoryRegistry registry;
+    registry.AddKey(std::string(kGameKeyPath) + "\\" + kAccount);
+    if (writer.stored) PutList(registry, kKey, theirs);
+    ChannelTable table;
+    KeyStamp stamp;
+    LoadAccountChannels(registry, kAccount, &table, &stamp);
+    Fill(&table, {{"Mien", "m", 4}});
+    writer.write(registry);
+    const bool had_key = registry.HasKey(kKey);
+    const Snapshot written = Values(registry, kKey);
+
+    EXPECT_EQ(SaveResult::kChanged, SaveAccountChannels(registry, kAccount, table, &stamp, IfChanged::kRefuse));
+    EXPECT_EQ(had_key, registry.HasKey(kKey));
+    EXPECT_EQ(written, Values(registry, kKey));
+    EXPECT_EQ(SaveResult::kSaved, SaveAccountChannels(registry, kAccount, table, &stamp, IfChanged::kOverwrite));
+    EXPECT_EQ(Saved(kKey, {{"Mien", "m", 4}}), Values(registry, kKey));
+    EXPECT_EQ(SaveResult::kSaved, SaveAccountChannels(registry, kAccount, table, &stamp, IfChanged::kRefuse));
+    EXPECT_EQ(0, registry.OpenHandleCount());
+  }
 }
 
 TEST(SaveChannels, CreatesTheMissingKeys) {
   MemoryRegistry registry;
   ChannelTable table;
   Fill(&table, Numbered(3));
-  ASSERT_TRUE(SaveAccountChannels(registry, "Nouveau", table));
+  ASSERT_TRUE(SaveOver(registry, "Nouveau", table));
   EXPECT_EQ(Numbered(3), Load(registry, "Nouveau"));
 
-  ASSERT_TRUE(SavePool(registry, table));
+  ASSERT_TRUE(SavePoolOver(registry, table));
   EXPECT_EQ(9u, registry.ValueNames(kOwnKeyPath).size());
 }
 

@@ -23,34 +23,47 @@ void SetUpSavedKey(MemoryRegistry& registry) {
   registry.PutString(key, "Version", "1");
 }
 
+// The save as "Valider" makes it, after a load noted the key's stamp.
 TEST(InjectedFailures, SaveLosesOnlyWhatTheFailingCallTouches) {
   const std::string key = ChannelKeyPath(kAccount);
   ChannelTable table;
   Fill(&table, {{"n0", "p0", 1}, {"", "", 2}});
-  MemoryRegistry clean;
-  SetUpSavedKey(clean);
-  const Snapshot before = Values(clean, key);
+  MemoryRegistry pristine;
+  SetUpSavedKey(pristine);
+  KeyStamp loaded;
+  ChannelTable ignored;
+  ASSERT_TRUE(LoadAccountChannels(pristine, kAccount, &ignored, &loaded));
+  const Snapshot before = Values(pristine, key);
+  MemoryRegistry clean = pristine;
   CallLog log(clean);
-  ASSERT_TRUE(SaveAccountChannels(log, kAccount, table));
+  KeyStamp stamp = loaded;
+  ASSERT_EQ(SaveResult::kSaved, SaveAccountChannels(log, kAccount, table, &stamp, IfChanged::kRefuse));
   const Snapshot after = Values(clean, key);
 
   for (std::size_t n = 0; n < log.calls().size(); ++n) {
     const CallLog::Call& call = log.calls()[n];
     SCOPED_TRACE("failing call " + std::to_string(n) + " on " + call.value);
-    MemoryRegistry registry;
-    SetUpSavedKey(registry);
-    registry.FailCallNumber(n);
-    const bool saved = SaveAccountChannels(registry, kAccount, table);
+    MemoryRegistry registry = pristine;
+    registry.FailCallNumber(registry.CallCount() + n);
+    stamp = loaded;
+    const SaveResult saved = SaveAccountChannels(registry, kAccount, table, &stamp, IfChanged::kRefuse);
 
-    Snapshot expected = after;
-    if (call.op == RegOp::kCreate) expected = before;
+    // Before the writes, the key cannot be opened or its stamp read: nothing
+    // is written. After them, a stamp that cannot be read makes the next
+    // save ask, rather than write over what it cannot vouch for.
+    const bool checking = n < 2;
+    const bool noting = call.op == RegOp::kQueryInfo && !checking;
+    Snapshot expected = checking ? before : after;
     if (call.op == RegOp::kSet || call.op == RegOp::kDelete) {  // that one value stays as it was
       expected.erase(call.value);
       if (before.count(call.value)) expected[call.value] = before.at(call.value);
     }
-    ASSERT_EQ(call.op == RegOp::kClose, saved) << "a failed close alone goes unreported";
+    ASSERT_EQ(call.op == RegOp::kClose || noting, saved == SaveResult::kSaved) << "a failed close alone goes unreported";
     ASSERT_EQ(expected, Values(registry, key));
     ASSERT_EQ(0, registry.OpenHandleCount());
+    if (noting) {
+      ASSERT_EQ(SaveResult::kChanged, SaveAccountChannels(registry, kAccount, table, &stamp, IfChanged::kRefuse));
+    }
   }
 }
 
@@ -73,7 +86,7 @@ TEST(InjectedFailures, SaveCutOffAnywhereKeepsTheShorterListReadable) {
     Fill(&table, numbered(c.new_count, "new"));
     const std::uint64_t calls = [&] {
       MemoryRegistry registry = clean;
-      SaveAccountChannels(registry, kAccount, table);
+      SaveOver(registry, kAccount, table);
       return registry.CallCount();
     }();
     // Every call of the short saves; some sixty cut points of the long one,
@@ -82,10 +95,10 @@ TEST(InjectedFailures, SaveCutOffAnywhereKeepsTheShorterListReadable) {
     for (std::uint64_t n = 0; n <= calls; n += step) {
       MemoryRegistry registry = clean;
       registry.StopAtCallNumber(n);
-      SaveAccountChannels(registry, kAccount, table);
+      SaveOver(registry, kAccount, table);
       registry.ClearFailures();
       ChannelTable read;
-      LoadAccountChannels(registry, kAccount, &read);
+      LoadChannels(registry, kAccount, &read);
       ASSERT_GE(read.count, std::min(c.old_count, c.new_count)) << "cut off at call " << n;
     }
   }
@@ -98,21 +111,21 @@ TEST(InjectedFailures, PoolSaveReportsEachKindOfFailure) {
   {
     MemoryRegistry registry;  // first run: a failed create makes no key
     registry.FailOn(RegOp::kCreate);
-    EXPECT_FALSE(SavePool(registry, pool));
+    EXPECT_FALSE(SavePoolOver(registry, pool));
     EXPECT_FALSE(registry.HasKey("Software\\Brisquel"));
   }
   for (RegOp op : {RegOp::kDelete, RegOp::kSet, RegOp::kFlush}) {
     MemoryRegistry registry;
     // Slots below the count are written, the others deleted.
     registry.FailOn(op, kOwnKeyPath, op == RegOp::kFlush ? "" : op == RegOp::kDelete ? "Channel5color" : "Channel1color");
-    EXPECT_FALSE(SavePool(registry, pool));
+    EXPECT_FALSE(SavePoolOver(registry, pool));
     EXPECT_EQ(op == RegOp::kSet ? 5u : 6u, registry.ValueNames(kOwnKeyPath).size());
     EXPECT_EQ(0, registry.OpenHandleCount());
   }
   // A value that is not there is the normal case for a deletion.
   MemoryRegistry registry;
   registry.FailOn(RegOp::kDelete, "", "", kRegFileNotFound);
-  EXPECT_TRUE(SavePool(registry, pool));
+  EXPECT_TRUE(SavePoolOver(registry, pool));
 }
 
 TEST(InjectedFailures, LoadAccountsReportsWhatItCouldRead) {
@@ -144,14 +157,14 @@ TEST(InjectedFailures, LoadAccountChannelsKeepsTheSlotsBeforeTheFailure) {
   const MemoryRegistry pristine = clean;
   CallLog log(clean);
   ChannelTable table;
-  ASSERT_TRUE(LoadAccountChannels(log, kAccount, &table));
+  ASSERT_TRUE(LoadChannels(log, kAccount, &table));
 
   for (std::size_t n = 0; n < log.calls().size(); ++n) {
     const CallLog::Call& call = log.calls()[n];
     SCOPED_TRACE("failing call " + std::to_string(n) + " on " + call.value);
     MemoryRegistry registry = pristine;
     registry.FailCallNumber(n);
-    EXPECT_EQ(call.op != RegOp::kOpen, LoadAccountChannels(registry, kAccount, &table));
+    EXPECT_EQ(call.op != RegOp::kOpen, LoadChannels(registry, kAccount, &table));
     std::size_t kept = list.size();
     if (call.op == RegOp::kOpen) kept = 0;
     if (call.op == RegOp::kQuery) kept = SlotOf(call);
@@ -193,7 +206,7 @@ TEST(InjectedFailures, LoadPoolLosesOnlyTheSourceOfTheFailingCall) {
   Tally clean_tally;
   clean_tally.log = &log;
   ChannelTable clean_pool;
-  LoadPool(log, accounts, &clean_pool, clean_tally);
+  LoadPoolOnce(log, accounts, &clean_pool, clean_tally);
   ASSERT_TRUE(clean_tally.unreadable.empty());
   const std::vector<Channel> clean_entries = Entries(clean_pool);
 
@@ -204,7 +217,7 @@ TEST(InjectedFailures, LoadPoolLosesOnlyTheSourceOfTheFailingCall) {
     registry.FailCallNumber(n);
     ChannelTable pool;
     Tally tally;
-    LoadPool(registry, accounts, &pool, tally);
+    LoadPoolOnce(registry, accounts, &pool, tally);
     EXPECT_EQ(0, registry.OpenHandleCount());
     EXPECT_EQ(pool.count, static_cast<int>(tally.calls_at_add.size()));
 

@@ -1,5 +1,6 @@
 // The account list and the pool: the own key's list merged with every
 // account's channels.
+#include <bitset>
 #include <cstdio>
 
 #include <gtest/gtest.h>
@@ -17,7 +18,7 @@ class Recorder : public PoolLoadObserver {
   explicit Recorder(const ChannelTable& pool) : pool_(pool) {}
   void OnPoolEntryAdded(int index) override {
     EXPECT_EQ(next_index_++, index) << "entries are reported once each, in table order";
-    EXPECT_LT(index, pool_.count) << "the entry is complete when reported";
+    EXPECT_EQ(index, pool_.count) << "an entry is reported, complete, just before it counts";
     events.push_back("+" + pool_.names[index]);
   }
   void OnAccountUnreadable(const std::string& account) override { events.push_back("!" + account); }
@@ -41,7 +42,7 @@ class LoadPoolTest : public ::testing::Test {
 
   std::vector<Channel> Run() {
     Fill(&pool_, {{"stale", "", 0}});
-    LoadPool(registry_, accounts_, &pool_, recorder_);
+    LoadPoolOnce(registry_, accounts_, &pool_, recorder_);
     EXPECT_EQ(0, registry_.OpenHandleCount());
     return Entries(pool_);
   }
@@ -98,7 +99,7 @@ TEST_F(LoadPoolTest, NewNameWithMissingValueEndsThatAccountOnly) {
     PutListWithout(registry, ChannelKeyPath("A"), {{"a0", "", 1}, {"a1", "", 2}, {"a2", "", 3}}, 1, missing);
     PutList(registry, ChannelKeyPath("B"), {{"b0", "", 4}});
     Recorder recorder(pool_);
-    LoadPool(registry, accounts, &pool_, recorder);
+    LoadPoolOnce(registry, accounts, &pool_, recorder);
     EXPECT_EQ((std::vector<Channel>{{"a0", "", 1}, {"b0", "", 4}}), Entries(pool_));
     EXPECT_EQ((std::vector<std::string>{"+a0", "+b0"}), recorder.events);
     EXPECT_EQ(0, registry.OpenHandleCount());
@@ -119,6 +120,56 @@ TEST_F(LoadPoolTest, FullPoolAddsNothingMoreButLaterAccountsAreStillOpened) {
   const std::vector<std::string> tail(recorder_.events.end() - 4, recorder_.events.end());
   EXPECT_EQ((std::vector<std::string>{"+x1", "+x2", "!B", "!D"}), tail);
   EXPECT_EQ(static_cast<std::size_t>(kMaxChannels + 2), recorder_.events.size());
+}
+
+// Leaving after a second copy saved its pool over the own key: the channels
+// it added come in, in its order; this pool's entries win on a shared name,
+// and what this user deleted stays deleted.
+TEST_F(LoadPoolTest, LeavingTakesWhatASecondCopyAddedButNotWhatThisUserDeleted) {
+  Own({{"a", "pa", 1}, {"b", "pb", 2}});
+  Account("A", {{"c", "pc", 3}});
+  PoolOrigin origin;
+  LoadPool(registry_, accounts_, &pool_, &origin, recorder_);
+  pool_.RemoveMarked(std::bitset<kMaxChannels>().set(1));  // "b"
+  pool_.passwords[0] = "mine";
+  PutList(registry_, kOwnKeyPath,
+          {{"a", "theirs", 9}, {"n1", "p1", 4}, {"b", "pb", 2}, {"c", "pc", 3}, {"n2", "p2", 5}, {"n1", "x", 6}});
+
+  PoolRecorder merged;
+  int lost = -1;
+  EXPECT_TRUE(MergeOwnKeyChanges(registry_, &pool_, &origin, merged, &lost));
+  EXPECT_EQ(0, lost);
+  const std::vector<Channel> pool = {{"a", "mine", 1}, {"c", "pc", 3}, {"n1", "p1", 4}, {"n2", "p2", 5}};
+  EXPECT_EQ(pool, Entries(pool_));
+  EXPECT_EQ((std::vector<int>{2, 3}), merged.added);
+  EXPECT_EQ(0, registry_.OpenHandleCount());
+  // Until the pool is saved the key counts as changed; what came in once
+  // and was deleted since stays deleted.
+  EXPECT_EQ(SaveResult::kChanged, SavePool(registry_, pool_, &origin.own_key, IfChanged::kRefuse));
+  pool_.RemoveMarked(std::bitset<kMaxChannels>().set(2));  // "n1"
+  EXPECT_TRUE(MergeOwnKeyChanges(registry_, &pool_, &origin, merged, &lost));
+  EXPECT_EQ(3, pool_.count);
+  // A reading that fails before the list's end leaves the rest unknown.
+  registry_.FailOn(RegOp::kQuery, kOwnKeyPath, "Channel4");
+  EXPECT_FALSE(MergeOwnKeyChanges(registry_, &pool_, &origin, merged, &lost));
+}
+
+TEST_F(LoadPoolTest, LeavingCountsTheSecondCopysChannelsThatFindNoRoom) {
+  std::vector<Channel> own;
+  for (int i = 0; i < kMaxChannels - 2; ++i) own.push_back({"o" + std::to_string(i), "", 0});
+  Own(own);
+  PoolOrigin origin;
+  LoadPool(registry_, accounts_, &pool_, &origin, recorder_);
+  // The other copy's pool: fewer of the old entries, five new ones.
+  own.resize(own.size() - 4);
+  for (const char* name : {"x1", "x2", "x3", "x4", "x3"}) own.push_back({name, "", 7});
+  PutList(registry_, kOwnKeyPath, own);
+  PoolRecorder merged;
+  int lost = 0;
+  EXPECT_TRUE(MergeOwnKeyChanges(registry_, &pool_, &origin, merged, &lost));
+  EXPECT_EQ(2, lost);
+  ASSERT_EQ(kMaxChannels, pool_.count);
+  EXPECT_EQ("x2", pool_.names[kMaxChannels - 1]);
 }
 
 TEST(LoadAccounts, KeepsTheRegistryEnumerationOrder) {

@@ -8,7 +8,6 @@ namespace chromatte {
 namespace test {
 namespace {
 
-constexpr std::uint32_t kKeyQueryValue = 0x0001;
 constexpr std::uint32_t kKeySetValue = 0x0002;
 constexpr std::uint32_t kKeyEnumerateSubKeys = 0x0008;
 constexpr long kRegKeyDeleted = 1018;  // ERROR_KEY_DELETED
@@ -86,9 +85,16 @@ const MemoryRegistry::Node* MemoryRegistry::Find(const std::string& path) const 
   return node;
 }
 
-MemoryRegistry::Node& MemoryRegistry::FindOrAdd(const std::string& path) {
+MemoryRegistry::Node& MemoryRegistry::FindOrAdd(const std::string& path, bool* created) {
   Node* node = &root_;
-  for (const std::string& part : SplitPath(path)) node = &node->children[part];
+  bool made = false;
+  for (const std::string& part : SplitPath(path)) {
+    const auto child = node->children.emplace(part, Node());
+    node = &child.first->second;
+    made = child.second;
+    if (made) Touch(*node);
+  }
+  if (created) *created = made;
   return *node;
 }
 
@@ -96,7 +102,9 @@ void MemoryRegistry::AddKey(const std::string& path) { FindOrAdd(path); }
 
 void MemoryRegistry::PutValue(const std::string& path, const std::string& name, std::uint32_t type,
                               std::string bytes) {
-  FindOrAdd(path).values[name] = Value{type, std::move(bytes)};
+  Node& node = FindOrAdd(path);
+  node.values[name] = Value{type, std::move(bytes)};
+  Touch(node);
 }
 
 void MemoryRegistry::PutString(const std::string& path, const std::string& name, const std::string& text) {
@@ -193,11 +201,11 @@ MemoryRegistry::Node* MemoryRegistry::KeyFor(RegKey key, std::uint32_t rights, l
   return node;
 }
 
-long MemoryRegistry::OpenKeyForRead(const std::string& path, RegKey* key) {
+long MemoryRegistry::OpenKey(const std::string& path, std::uint32_t access, RegKey* key) {
   if (const long error = InjectedFailure(RegOp::kOpen, path, nullptr)) return error;
   if (!Find(path)) return kRegFileNotFound;
   *key = next_handle_++;
-  handles_[*key] = Handle{path, kKeyRead};
+  handles_[*key] = Handle{path, access};
   return kRegSuccess;
 }
 
@@ -230,11 +238,20 @@ long MemoryRegistry::QueryValue(RegKey key, const char* name, void* data, std::u
   return kRegSuccess;
 }
 
-long MemoryRegistry::CreateKey(const std::string& path, std::uint32_t access, RegKey* key) {
+long MemoryRegistry::CreateKey(const std::string& path, std::uint32_t access, RegKey* key, bool* created) {
   if (const long error = InjectedFailure(RegOp::kCreate, path, nullptr)) return error;
-  FindOrAdd(path);
+  FindOrAdd(path, created);
   *key = next_handle_++;
   handles_[*key] = Handle{path, access};
+  return kRegSuccess;
+}
+
+long MemoryRegistry::QueryLastWriteTime(RegKey key, std::uint64_t* time) {
+  if (const long error = InjectedFailure(RegOp::kQueryInfo, PathOf(key), nullptr)) return error;
+  long error = kRegSuccess;
+  const Node* node = KeyFor(key, kKeyQueryValue, &error);
+  if (!node) return error;
+  *time = node->last_write;
   return kRegSuccess;
 }
 
@@ -243,7 +260,9 @@ long MemoryRegistry::DeleteValue(RegKey key, const char* name) {
   long error = kRegSuccess;
   Node* node = KeyFor(key, kKeySetValue, &error);
   if (!node) return error;
-  return node->values.erase(name) ? kRegSuccess : kRegFileNotFound;
+  if (!node->values.erase(name)) return kRegFileNotFound;
+  Touch(*node);
+  return kRegSuccess;
 }
 
 long MemoryRegistry::SetValue(RegKey key, const char* name, std::uint32_t type, const void* data,
@@ -253,6 +272,7 @@ long MemoryRegistry::SetValue(RegKey key, const char* name, std::uint32_t type, 
   Node* node = KeyFor(key, kKeySetValue, &error);
   if (!node) return error;
   node->values[name] = Value{type, std::string(static_cast<const char*>(data), size)};
+  Touch(*node);
   return kRegSuccess;
 }
 

@@ -1,6 +1,7 @@
 // An in-memory registry for tests: keys and values as advapi32 keeps them
 // (case-insensitive names, subkeys enumerated in Wine's name order, exact
-// types and byte sizes, per-handle access rights), with failures injected on
+// types and byte sizes, per-handle access rights, a last-write time that
+// every change of a key's values moves on), with failures injected on
 // demand.
 #pragma once
 
@@ -14,7 +15,7 @@
 namespace chromatte {
 namespace test {
 
-enum class RegOp { kOpen, kEnum, kQuery, kCreate, kDelete, kSet, kFlush, kClose };
+enum class RegOp { kOpen, kEnum, kQuery, kCreate, kDelete, kSet, kFlush, kClose, kQueryInfo };
 
 class MemoryRegistry : public Registry {
  public:
@@ -25,6 +26,7 @@ class MemoryRegistry : public Registry {
   };
 
   // Set-up and inspection for tests: no failure injection, no access checks.
+  // Puts and removals change keys as another program would.
   void AddKey(const std::string& path);
   void PutValue(const std::string& path, const std::string& name, std::uint32_t type, std::string bytes);
   void PutString(const std::string& path, const std::string& name, const std::string& text);
@@ -54,10 +56,11 @@ class MemoryRegistry : public Registry {
   void ClearFailures();
   std::uint64_t CallCount() const { return calls_; }
 
-  long OpenKeyForRead(const std::string& path, RegKey* key) override;
+  long OpenKey(const std::string& path, std::uint32_t access, RegKey* key) override;
   long EnumKey(RegKey key, std::uint32_t index, std::string* name) override;
   long QueryValue(RegKey key, const char* name, void* data, std::uint32_t* size) override;
-  long CreateKey(const std::string& path, std::uint32_t access, RegKey* key) override;
+  long CreateKey(const std::string& path, std::uint32_t access, RegKey* key, bool* created) override;
+  long QueryLastWriteTime(RegKey key, std::uint64_t* time) override;
   long DeleteValue(RegKey key, const char* name) override;
   long SetValue(RegKey key, const char* name, std::uint32_t type, const void* data,
                 std::uint32_t size) override;
@@ -71,6 +74,7 @@ class MemoryRegistry : public Registry {
   struct Node {
     std::map<std::string, Node, CaseInsensitiveLess> children;
     std::map<std::string, Value, CaseInsensitiveLess> values;
+    std::uint64_t last_write = 0;
   };
   struct Handle {
     std::string path;
@@ -85,7 +89,11 @@ class MemoryRegistry : public Registry {
 
   Node* Find(const std::string& path);
   const Node* Find(const std::string& path) const;
-  Node& FindOrAdd(const std::string& path);
+  // The key, made with any missing key above it; *created tells whether it was.
+  Node& FindOrAdd(const std::string& path, bool* created = nullptr);
+  // A time later than any before: the real clock's resolution is finer than
+  // any two writes of a test.
+  void Touch(Node& node) { node.last_write = ++clock_; }
   // Counts the call and returns the error injected for it, or 0.
   long InjectedFailure(RegOp op, const std::string& path, const char* value_name);
   // The key of an open handle with the given rights, or null with *error set.
@@ -95,6 +103,7 @@ class MemoryRegistry : public Registry {
   Node root_;
   std::map<RegKey, Handle> handles_;
   RegKey next_handle_ = 0x100;
+  std::uint64_t clock_ = 0;
   std::vector<Failure> failures_;
   std::map<std::uint64_t, long> failing_call_numbers_;
   std::uint64_t stop_at_call_ = UINT64_MAX;

@@ -61,6 +61,30 @@ inline void Fill(ChannelTable* table, const std::vector<Channel>& list) {
   for (const Channel& c : list) table->Append(c.name, c.password, c.color);
 }
 
+// The store's loads and saves as most tests make them, with no other
+// program writing in between: each load notes a stamp of its own, and each
+// save writes whatever the key holds.
+inline bool LoadChannels(Registry& registry, const std::string& account, ChannelTable* channels) {
+  KeyStamp stamp;
+  return LoadAccountChannels(registry, account, channels, &stamp);
+}
+
+inline bool SaveOver(Registry& registry, const std::string& account, const ChannelTable& channels) {
+  KeyStamp stamp;
+  return SaveAccountChannels(registry, account, channels, &stamp, IfChanged::kOverwrite) == SaveResult::kSaved;
+}
+
+inline void LoadPoolOnce(Registry& registry, const AccountList& accounts, ChannelTable* pool,
+                         PoolLoadObserver& observer) {
+  PoolOrigin origin;
+  LoadPool(registry, accounts, pool, &origin, observer);
+}
+
+inline bool SavePoolOver(Registry& registry, const ChannelTable& pool) {
+  KeyStamp stamp;
+  return SavePool(registry, pool, &stamp, IfChanged::kOverwrite) == SaveResult::kSaved;
+}
+
 // Every value of a key as name -> (type, bytes).
 using Snapshot = std::map<std::string, std::pair<std::uint32_t, std::string>>;
 
@@ -82,6 +106,12 @@ inline Snapshot Saved(const std::string& key, const std::vector<Channel>& list,
   return Values(expected, key);
 }
 
+inline const char* OpName(RegOp op) {
+  static const char* const kNames[] = {"open", "enum-key", "query", "create", "delete",
+                                       "set",  "flush",    "close", "query-info"};
+  return kNames[static_cast<int>(op)];
+}
+
 // Passes every call on to another registry through Pass, which a test or a
 // benchmark overrides to see each call: its operation, the path of its key,
 // its value name, and the call itself to make.
@@ -89,8 +119,8 @@ class ForwardingRegistry : public Registry {
  public:
   explicit ForwardingRegistry(Registry& inner) : inner_(inner) {}
 
-  long OpenKeyForRead(const std::string& path, RegKey* key) override {
-    return Opened(path, key, Pass(RegOp::kOpen, path, "", [&] { return inner_.OpenKeyForRead(path, key); }));
+  long OpenKey(const std::string& path, std::uint32_t access, RegKey* key) override {
+    return Opened(path, key, Pass(RegOp::kOpen, path, "", [&] { return inner_.OpenKey(path, access, key); }));
   }
   long EnumKey(RegKey key, std::uint32_t index, std::string* name) override {
     return Pass(RegOp::kEnum, paths_[key], "", [&] { return inner_.EnumKey(key, index, name); });
@@ -98,8 +128,12 @@ class ForwardingRegistry : public Registry {
   long QueryValue(RegKey key, const char* name, void* data, std::uint32_t* size) override {
     return Pass(RegOp::kQuery, paths_[key], name, [&] { return inner_.QueryValue(key, name, data, size); });
   }
-  long CreateKey(const std::string& path, std::uint32_t access, RegKey* key) override {
-    return Opened(path, key, Pass(RegOp::kCreate, path, "", [&] { return inner_.CreateKey(path, access, key); }));
+  long CreateKey(const std::string& path, std::uint32_t access, RegKey* key, bool* created) override {
+    return Opened(path, key,
+                  Pass(RegOp::kCreate, path, "", [&] { return inner_.CreateKey(path, access, key, created); }));
+  }
+  long QueryLastWriteTime(RegKey key, std::uint64_t* time) override {
+    return Pass(RegOp::kQueryInfo, paths_[key], "", [&] { return inner_.QueryLastWriteTime(key, time); });
   }
   long DeleteValue(RegKey key, const char* name) override {
     return Pass(RegOp::kDelete, paths_[key], name, [&] { return inner_.DeleteValue(key, name); });
@@ -145,17 +179,17 @@ class CallLog : public ForwardingRegistry {
 
   // "N calls (a open, b enum-key, c query of which d missing, ...)".
   std::string Summary() const {
-    static const char* const kKinds[] = {"open", "enum-key", "query", "create", "delete", "set", "flush", "close"};
-    std::size_t counts[8] = {}, failed_queries = 0;
+    constexpr int kKindCount = static_cast<int>(RegOp::kQueryInfo) + 1;
+    std::size_t counts[kKindCount] = {}, failed_queries = 0;
     for (const Call& call : calls_) {
       ++counts[static_cast<int>(call.op)];
       if (call.op == RegOp::kQuery && call.result != kRegSuccess) ++failed_queries;
     }
     std::string text = std::to_string(calls_.size()) + " calls (";
     const char* separator = "";
-    for (int kind = 0; kind < 8; ++kind) {
+    for (int kind = 0; kind < kKindCount; ++kind) {
       if (!counts[kind]) continue;
-      text += separator + std::to_string(counts[kind]) + " " + kKinds[kind];
+      text += separator + std::to_string(counts[kind]) + " " + OpName(static_cast<RegOp>(kind));
       if (kind == static_cast<int>(RegOp::kQuery) && failed_queries)
         text += " of which " + std::to_string(failed_queries) + " missing";
       separator = ", ";

@@ -56,7 +56,7 @@ class AccountCommands : public ::testing::Test {
 
   Channels Stored(const std::string& account) {
     chromatte::ChannelTable table;
-    chromatte::LoadAccountChannels(registry_, account, &table);
+    LoadChannels(registry_, account, &table);
     return Entries(table);
   }
 

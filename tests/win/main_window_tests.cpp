@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "channel_colors_dlg.h"
+#include "list_checks.h"
 #include "messages.h"
 #include "raw_registry.h"
 #include "registry_fixtures.h"
@@ -295,12 +296,12 @@ TEST_F(MainWindow, FailedSaveSaysSoAndKeepsValiderForAnotherTry) {
     std::function<void(MemoryRegistry&)> fail;
     const char* message;
   } failures[] = {
-      {"the key cannot be created", [](MemoryRegistry& r) { r.FailOn(RegOp::kCreate, kAldric); }, kChannelsNotSaved},
+      {"the key cannot be opened", [](MemoryRegistry& r) { r.FailOn(RegOp::kOpen, kAldric); }, kChannelsNotSaved},
       {"a value cannot be written", [](MemoryRegistry& r) { r.FailOn(RegOp::kSet, kAldric, "Channel1color"); },
        kChannelsNotSaved},
       // A C++ exception must not unwind through the window manager.
       {"memory runs out",
-       [](MemoryRegistry& r) { r.FailOn(RegOp::kCreate, kAldric, "", MemoryRegistry::kThrowBadAlloc); },
+       [](MemoryRegistry& r) { r.FailOn(RegOp::kOpen, kAldric, "", MemoryRegistry::kThrowBadAlloc); },
        kOutOfMemory},
   };
   for (const auto& failure : failures) {
@@ -374,6 +375,82 @@ TEST_F(MainWindow, PoolThatCannotBeSavedAsksBeforeLeaving) {
   EXPECT_FALSE(registry.HasKey(kOwnKeyPath));
 }
 
+// A second copy left meanwhile, its pool holding three channels new to this
+// one: one fits. Leaving says how many would be lost; "Non" stays, with the
+// one shown and nothing written, and "Oui" saves.
+TEST_F(MainWindow, LeavingAsksWhenASecondCopysChannelsDoNotAllFit) {
+  std::vector<Channel> own;
+  for (int i = 0; i < chromatte::kMaxChannels - 2; ++i) own.push_back({"P" + std::to_string(i), "", 0x102030});
+  PutList(registry, kOwnKeyPath, own);
+  PutList(registry, kAldric, {kCommerce});
+  CChannelColorsDlg dialog(registry);
+  const INT_PTR result = RunModal(dialog, nullptr, [&](HWND window) {
+    std::vector<Channel> theirs(own.begin(), own.end() - 1);
+    theirs.insert(theirs.end(), {kRaid, kNeuf, kGuilde});
+    PutList(registry, kOwnKeyPath, theirs);
+    const Snapshot written = Values(registry, kOwnKeyPath);
+    ModalAnswers answers;
+    answers.Expect(AnswerMessage(PoolChannelsLost(2), IDNO, IDI_WARNING));
+    ClickButton(window, IDCANCEL);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_EQ(written, Values(registry, kOwnKeyPath));
+    EXPECT_TRUE(PoolListInStep(dialog, Item(window, IDC_POOL_LIST)));
+    EXPECT_EQ("Raid", ListTexts(Item(window, IDC_POOL_LIST)).back());
+    EXPECT_FALSE(IsItemEnabled(window, IDC_CREATE));
+    answers.Expect(AnswerMessage(PoolChannelsLost(2), IDYES, IDI_WARNING));
+    ClickButton(window, IDCANCEL);
+  });
+  EXPECT_EQ(IDCANCEL, result);
+  EXPECT_EQ(Saved(kOwnKeyPath, Entries(dialog.pool())), Values(registry, kOwnKeyPath));
+  EXPECT_EQ(chromatte::kMaxChannels, dialog.pool().count);
+}
+
+// Running out of memory part-way through the start-up ends the program after
+// the message: a window with part of its pool would save that part.
+TEST_F(MainWindow, StartUpThatRunsOutOfMemoryEndsWritingNothing) {
+  PutList(registry, kOwnKeyPath, {kNeuf, kRaid, kGuilde});
+  PutList(registry, kAldric, {kCommerce});
+  registry.FailOn(RegOp::kQuery, kOwnKeyPath, "Channel1", MemoryRegistry::kThrowBadAlloc);
+  const Snapshot own = Values(registry, kOwnKeyPath);
+  CallLog log(registry);
+  ModalAnswers answers;
+  answers.Expect(AnswerMessage(kOutOfMemory, IDOK, IDI_HAND));
+  bool shown = false;
+  EXPECT_EQ(-1, RunWindow(log, [&](HWND) { shown = true; }));
+  EXPECT_FALSE(shown);
+  EXPECT_EQ(own, Values(registry, kOwnKeyPath));
+  for (const CallLog::Call& call : log.calls())
+    EXPECT_TRUE(call.op != RegOp::kCreate && call.op != RegOp::kSet && call.op != RegOp::kDelete) << call.value;
+}
+
+// An account whose reading runs out of memory shows no channel, and its
+// channels are not written over unasked.
+TEST_F(MainWindow, AccountThatRunsOutOfMemoryShowsNoneAndIsNotWrittenOverUnasked) {
+  const std::string bors = ChannelKeyPath("Bors");
+  PutList(registry, kAldric, {kCommerce});
+  PutList(registry, bors, {kGuilde, kRaid, kNeuf});
+  const Snapshot stored = Values(registry, bors);
+  CChannelColorsDlg dialog(registry);
+  RunModal(dialog, nullptr, [&](HWND window) {
+    const HWND channels = Item(window, IDC_CHANNEL_LIST);
+    ModalAnswers answers;
+    registry.FailOn(RegOp::kQuery, bors, "Channel1", MemoryRegistry::kThrowBadAlloc);
+    answers.Expect(AnswerMessage(kOutOfMemory, IDOK, IDI_HAND));
+    SelectComboItem(Item(window, IDC_ACCOUNT_COMBO), 1);
+    registry.ClearFailures();
+    EXPECT_EQ(0, dialog.channels().count);
+    EXPECT_EQ(std::vector<std::string>{}, ListTexts(channels));
+    EXPECT_FALSE(IsItemEnabled(window, IDOK));
+
+    ClickItem(Item(window, IDC_POOL_LIST), 0);
+    ClickButton(window, IDC_ADD);
+    answers.Expect(AnswerMessage(kChannelsChanged, IDNO, IDI_WARNING));
+    ClickButton(window, IDOK);
+    EXPECT_EQ(stored, Values(registry, bors));
+    ClickButton(window, IDCANCEL);
+  });
+}
+
 TEST_F(MainWindow, PoolPartlyWrittenAlsoAsksBeforeLeaving) {
   registry.FailOn(RegOp::kSet, kOwnKeyPath, "Channel0pwd");
   PutList(registry, kAldric, {kCommerce});
@@ -411,6 +488,54 @@ TEST_F(MainWindowOnTheRegistry, ValiderCreatesTheMissingChannelKeyAndLeavingRewr
   });
   EXPECT_EQ(IDCANCEL, result);
   EXPECT_EQ(Saved(kOwnKeyPath, {kNeuf}), RawValues(kOwnKeyPath));
+}
+
+// The game writes the account's key between its reading and "Valider":
+// "Non" leaves the game's channels as they are, "Oui" writes the list, and
+// then the key counts as read.
+TEST_F(MainWindowOnTheRegistry, ValiderAsksBeforeWritingOverAnotherProgramsChannels) {
+  RawPutList(kAldric, {kGuilde, kCommerce});
+  chromatte::Win32Registry registry;
+  RunWindow(registry, [&](HWND window) {
+    ClickItem(Item(window, IDC_CHANNEL_LIST), 1);
+    ClickButton(window, IDC_REMOVE);
+    RawPutSlot(kAldric, 2, {"Ajout", "a", 0x00AA00});
+    const Snapshot theirs = RawValues(kAldric);
+    ModalAnswers answers;
+    answers.Expect(AnswerMessage(kChannelsChanged, IDNO, IDI_WARNING));
+    ClickButton(window, IDOK);
+    EXPECT_EQ(theirs, RawValues(kAldric));
+    EXPECT_TRUE(IsItemEnabled(window, IDOK));
+    answers.Expect(AnswerMessage(kChannelsChanged, IDYES, IDI_WARNING));
+    ClickButton(window, IDOK);
+    EXPECT_EQ(Saved(kAldric, {kGuilde}), RawValues(kAldric));
+    EXPECT_FALSE(IsItemEnabled(window, IDOK));
+    ClickItem(Item(window, IDC_POOL_LIST), 1);
+    ClickButton(window, IDC_ADD);
+    ClickButton(window, IDOK);
+    EXPECT_EQ(Saved(kAldric, {kGuilde, kCommerce}), RawValues(kAldric));
+    ClickButton(window, IDCANCEL);
+  });
+}
+
+// A second copy leaves, saving its pool, while this one runs: leaving keeps
+// the channel it added, with its colour and password, and not the one this
+// user deleted.
+TEST_F(MainWindowOnTheRegistry, LeavingKeepsWhatASecondCopySavedMeanwhile) {
+  RawPutList(kOwnKeyPath, {kNeuf, kGuilde});
+  RawPutList(kAldric, {kCommerce});
+  const Channel nouveau{"Nouveau", "n2", 0xABCDEF};
+  chromatte::Win32Registry registry;
+  const INT_PTR result = RunWindow(registry, [&](HWND window) {
+    ModalAnswers answers;
+    ClickItem(Item(window, IDC_POOL_LIST), 1);
+    answers.Expect(AnswerMessage(kConfirmDelete, IDYES));
+    ClickButton(window, IDC_DELETE);
+    RawPutList(kOwnKeyPath, {kNeuf, kGuilde, kCommerce, nouveau});
+    ClickButton(window, IDCANCEL);
+  });
+  EXPECT_EQ(IDCANCEL, result);
+  EXPECT_EQ(Saved(kOwnKeyPath, {kNeuf, kCommerce, nouveau}), RawValues(kOwnKeyPath));
 }
 
 // Names of 4 KiB, 64 KiB and 1 MiB in an account and in the own key: the

@@ -17,8 +17,16 @@ inline const char kPoolNotSaved[] =
     "Le pool n'a pas pu \xEAtre enregistr\xE9 dans la base de registre.\nQuitter sans l'enregistrer ?";
 inline const char kChannelExists[] = "Ce channel existe d\xE9j\xE0.\nSouhaitez vous l'\xE9" "craser ?";
 inline const char kOutOfMemory[] = "M\xE9moire insuffisante pour terminer l'op\xE9ration.";
+inline const char kChannelsChanged[] =
+    "Les channels de ce compte ont \xE9t\xE9 modifi\xE9s par un autre programme depuis leur lecture.\n"
+    "Les remplacer quand m\xEAme ?";
 inline const char kConfirmDelete[] =
     "Etes vous sure de vouloir effacer le(s) channel(s) s\xE9l\xE9" "ctionn\xE9(s) ?";
+
+inline std::string PoolChannelsLost(int count) {
+  return "Le pool est plein (512) : " + std::to_string(count) +
+         " channel(s) ajout\xE9(s) par un autre programme seront perdu(s).\nQuitter quand m\xEAme ?";
+}
 
 inline std::string ChannelsUnreadable(const std::string& account) {
   return "Erreur de lecture des channels dans la base de registre.\nAucun channel trouv\xE9 dans \"" + account +

@@ -1,7 +1,9 @@
 // Long random runs of user commands on the real window, checked after every
 // step against a plain model of the tables, lists, buttons and registry.
 // Small name alphabets make equal and case-equal names common; now and then
-// a name or password is any bytes 1-255, up to 64 KiB long.
+// a name or password is any bytes 1-255, up to 64 KiB long. Between the
+// commands, the game writes an account's key, or a second copy leaving
+// writes the own key.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -104,6 +106,8 @@ class ModelRun {
     }
     items_.clear();
     for (std::size_t i = 0; i < pool_.size(); ++i) items_.push_back(static_cast<int>(i));
+    origin_.clear();
+    for (const Channel& entry : pool_) origin_.insert(entry.name);
     selection_[1].clear();
     editer_ = effacer_ = false;
     LoadAccount(0);
@@ -111,7 +115,7 @@ class ModelRun {
 
   void LoadAccount(int account) {
     account_ = account;
-    valider_ = false;
+    valider_ = stale_ = false;
     selection_[0].clear();
     const auto saved = saved_.find(kAccounts[account]);
     channels_ = saved == saved_.end() ? Channels() : saved->second;
@@ -135,7 +139,7 @@ class ModelRun {
     const int count = static_cast<int>(list ? items_.size() : channels_.size());
     const int item = count ? static_cast<int>(Pick(count)) : -1;
     const char* const kList[] = {"channel", "pool"};
-    switch (Pick(12)) {
+    switch (Pick(13)) {
       case 0: case 1: case 2:
         if (item < 0) return Step();
         Note(std::string("click ") + kList[list] + " item " + std::to_string(item));
@@ -181,19 +185,55 @@ class ModelRun {
         SelectComboItem(GetDlgItem(window_, IDC_ACCOUNT_COMBO), account);
         return false;
       }
-      case 10:
-        Note(valider_ ? "Valider" : "Valider, disabled");
+      case 10: {
+        // Over a key written since it was read, only after a "Oui".
+        const int answer = valider_ && stale_ ? (Chance(50) ? IDYES : IDNO) : 0;
+        Note(!valider_ ? "Valider, disabled" : !answer ? "Valider" : answer == IDYES ? "Valider, changed, Oui" : "Valider, changed, Non");
+        if (answer) answers_->Expect(AnswerMessage(kChannelsChanged, answer, IDI_WARNING));
         ClickButton(window_, IDOK);
-        if (valider_) saved_[kAccounts[account_]] = channels_;
-        valider_ = false;
+        if (valider_ && answer != IDNO) {
+          saved_[kAccounts[account_]] = channels_;
+          valider_ = stale_ = false;
+        }
         CheckRegistry();
+        return false;
+      }
+      case 11:
+        AnotherWriter();
         return false;
       default:
         if (Chance(70)) return Step();
         Note("Quitter");
+        // What a second copy added to the own key comes in first.
+        for (const Channel& channel : own_) {
+          if (origin_.count(channel.name) || Find(pool_, channel.name) >= 0) continue;
+          pool_.push_back(channel);
+          items_.push_back(static_cast<int>(pool_.size()) - 1);
+          origin_.insert(channel.name);
+        }
         ClickButton(window_, IDCANCEL);
         own_ = pool_;
         return true;
+    }
+  }
+
+  // The game changes or adds a channel of an account (and may make its
+  // key), or a second copy leaving saves its pool with a channel more.
+  void AnotherWriter() {
+    const Channel channel{Name(), Password(), kColors[Pick(5)]};
+    if (Chance(50)) {
+      const int account = static_cast<int>(Pick(4));
+      Channels& saved = saved_[kAccounts[account]];
+      const std::size_t slot = Pick(saved.size() + 1);
+      Note(std::string("the game writes ") + kAccounts[account] + " slot " + std::to_string(slot));
+      if (slot == saved.size()) saved.push_back(channel);
+      else saved[slot] = channel;
+      test::PutSlot(registry_, ChannelKeyPath(kAccounts[account]), static_cast<int>(slot), channel);
+      stale_ = stale_ || account == account_;
+    } else {
+      Note("a second copy adds \"" + channel.name.substr(0, 20) + "\" to the own key");
+      own_.push_back(channel);
+      test::PutSlot(registry_, kOwnKeyPath, static_cast<int>(own_.size()) - 1, channel);
     }
   }
 
@@ -320,6 +360,10 @@ class ModelRun {
   std::vector<int> items_;
   std::set<int> selection_[2];
   bool valider_ = false, editer_ = false, effacer_ = false;
+  // The shown account's key was written since it was read or saved.
+  bool stale_ = false;
+  // The pool's names at start-up and those taken from the own key since.
+  std::set<std::string> origin_;
 
   int step_ = 0;
   std::string note_;

@@ -2,6 +2,7 @@
 // Data is set up and checked with the raw API, not with the code under test.
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,8 +37,8 @@ TEST_F(Win32Store, RoundTripsEveryKindOfValueItWrites) {
                 {std::string(255, 'a'), std::string(255, 'b'), 0xFFFFFFFF},
                 {std::string(256, 'c'), std::string(300, 'd'), 0x00123456},
                 {std::string(300, 'e'), "", 0x80000001}});
-  ASSERT_TRUE(SaveAccountChannels(registry_, "Joueur", table));
-  ASSERT_TRUE(SavePool(registry_, table));
+  ASSERT_TRUE(SaveOver(registry_, "Joueur", table));
+  ASSERT_TRUE(SavePoolOver(registry_, table));
 
   for (const std::string& path : {key, std::string(kOwnKeyPath)}) EXPECT_EQ(Saved(path, Entries(table)), RawValues(path));
   // The accented name is stored as the character, not as some other byte.
@@ -51,10 +52,10 @@ TEST_F(Win32Store, RoundTripsEveryKindOfValueItWrites) {
   EXPECT_EQ(std::wstring(L"Cr\u00e9er"), wide);
 
   ChannelTable loaded;
-  ASSERT_TRUE(LoadAccountChannels(registry_, "Joueur", &loaded));
+  ASSERT_TRUE(LoadChannels(registry_, "Joueur", &loaded));
   EXPECT_EQ(Entries(table), Entries(loaded));
   PoolRecorder quiet;
-  LoadPool(registry_, AccountList(), &loaded, quiet);
+  LoadPoolOnce(registry_, AccountList(), &loaded, quiet);
   EXPECT_EQ(Entries(table), Entries(loaded));
 }
 
@@ -66,7 +67,7 @@ TEST_F(Win32Store, SaveEmptiesOnlyTheSlots) {
   RawSet(key + "\\Sub", "Channel0", REG_SZ, std::string("sub\0", 4));
   ChannelTable table;
   Fill(&table, {{"new", "p", 3}});
-  ASSERT_TRUE(SaveAccountChannels(registry_, "Joueur", table));
+  ASSERT_TRUE(SaveOver(registry_, "Joueur", table));
 
   std::vector<std::string> names;
   for (const auto& value : RawValues(key)) names.push_back(value.first);
@@ -76,7 +77,7 @@ TEST_F(Win32Store, SaveEmptiesOnlyTheSlots) {
   EXPECT_EQ((Snapshot{{"Channel0", {REG_SZ, std::string("sub\0", 4)}}}), RawValues(key + "\\Sub"));
 
   Fill(&table, {});
-  ASSERT_TRUE(SaveAccountChannels(registry_, "Joueur", table));
+  ASSERT_TRUE(SaveOver(registry_, "Joueur", table));
   EXPECT_EQ(3u, RawValues(key).size());
 }
 
@@ -108,15 +109,49 @@ TEST_F(Win32Store, LongAccountNameRoundTrips) {
   const std::string account(260 - std::string(ChannelKeyPath("")).size(), 'x');
   ChannelTable table;
   Fill(&table, {{std::string(300, 'n'), std::string(300, 'p'), 0x00ABCDEF}});
-  ASSERT_TRUE(SaveAccountChannels(registry_, account, table));
+  ASSERT_TRUE(SaveOver(registry_, account, table));
   EXPECT_TRUE(RawKeyExists(std::string(kGameKeyPath) + "\\" + account + "\\ChatterChannels"));
   AccountList accounts;
   ASSERT_TRUE(LoadAccounts(registry_, &accounts));
   ASSERT_EQ(1, accounts.count);
   EXPECT_EQ(account, accounts.names[0]);
   ChannelTable loaded;
-  ASSERT_TRUE(LoadAccountChannels(registry_, accounts.names[0], &loaded));
+  ASSERT_TRUE(LoadChannels(registry_, accounts.names[0], &loaded));
   EXPECT_EQ(Entries(table), Entries(loaded));
+}
+
+// What tells a save that another program wrote the key since its stamp:
+// the key's last-write time, which a value set or a value deleted moves on,
+// and which the store's own writes do not make count as another's.
+TEST_F(Win32Store, StampSeesAValueSetOrDeletedByAnotherProgram) {
+  const std::string key = ChannelKeyPath("Joueur");
+  RawPutList(key, {{"Guilde", "g", 1}, {"Commerce", "", 2}});
+  ChannelTable table;
+  KeyStamp stamp;
+  ASSERT_TRUE(LoadAccountChannels(registry_, "Joueur", &table, &stamp));
+  table.count = 1;
+  const struct {
+    const char* what;
+    std::function<void()> write;
+  } writers[] = {
+      {"a value set", [&] { RawPutSlot(key, 2, {"Ajout", "a", 3}); }},
+      {"a value deleted",
+       [&] {
+         HKEY raw;
+         ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_SET_VALUE, &raw));
+         EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueA(raw, "Channel0pwd"));
+         RegCloseKey(raw);
+       }},
+  };
+  for (const auto& writer : writers) {
+    SCOPED_TRACE(writer.what);
+    EXPECT_EQ(SaveResult::kSaved, SaveAccountChannels(registry_, "Joueur", table, &stamp, IfChanged::kRefuse));
+    writer.write();
+    const Snapshot theirs = RawValues(key);
+    EXPECT_EQ(SaveResult::kChanged, SaveAccountChannels(registry_, "Joueur", table, &stamp, IfChanged::kRefuse));
+    EXPECT_EQ(theirs, RawValues(key));
+    EXPECT_EQ(SaveResult::kSaved, SaveAccountChannels(registry_, "Joueur", table, &stamp, IfChanged::kOverwrite));
+  }
 }
 
 // Values the program never writes read the same as from the in-memory
@@ -149,8 +184,8 @@ TEST_F(Win32Store, ReadsForeignValuesAsTheInMemoryRegistryDoes) {
     memory.PutValue(key, c.value, c.type, c.bytes);
 
     ChannelTable real, modelled;
-    ASSERT_TRUE(LoadAccountChannels(registry_, "Joueur", &real));
-    ASSERT_TRUE(LoadAccountChannels(memory, "Joueur", &modelled));
+    ASSERT_TRUE(LoadChannels(registry_, "Joueur", &real));
+    ASSERT_TRUE(LoadChannels(memory, "Joueur", &modelled));
     EXPECT_EQ(Entries(modelled), Entries(real));
   }
 }

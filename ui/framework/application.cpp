@@ -7,10 +7,14 @@ namespace {
 
 Application* current_application = nullptr;
 
+const std::string kNoText;
+
 }  // namespace
 
-Application::Application(UINT title_id, UINT out_of_memory_id)
-    : title_(LoadResourceString(title_id)), out_of_memory_id_(out_of_memory_id) {
+Application::Application(UINT title_id, UINT out_of_memory_id, UINT failed_id)
+    : title_(LoadResourceString(title_id)),
+      out_of_memory_text_(LoadResourceString(out_of_memory_id)),
+      failed_text_(LoadResourceString(failed_id)) {
   current_application = this;
 }
 
@@ -25,12 +29,15 @@ int Application::Run() {
   return 0;
 }
 
-const std::string& Application::Title() {
-  static const std::string kNoTitle;
-  return current_application ? current_application->title_ : kNoTitle;
+const std::string& Application::Title() { return current_application ? current_application->title_ : kNoText; }
+
+const std::string& Application::OutOfMemoryText() {
+  return current_application ? current_application->out_of_memory_text_ : kNoText;
 }
 
-UINT Application::OutOfMemoryId() { return current_application ? current_application->out_of_memory_id_ : 0; }
+const std::string& Application::FailedText() {
+  return current_application ? current_application->failed_text_ : kNoText;
+}
 
 std::string LoadResourceString(UINT id) {
   // LoadStringA cannot report a string's length, so ask for the resource itself.

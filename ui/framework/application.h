@@ -10,9 +10,11 @@ namespace win {
 
 class Application {
  public:
-  // The title, string resource `title_id`, captions every message box;
-  // string `out_of_memory_id` tells the user a command ran out of memory.
-  Application(UINT title_id, UINT out_of_memory_id);
+  // The title, string resource `title_id`, captions every message box.
+  // String `out_of_memory_id` tells the user that a command ran out of
+  // memory, `failed_id` that it failed otherwise; both are loaded here, as
+  // there may be no memory left to load them when they are shown.
+  Application(UINT title_id, UINT out_of_memory_id, UINT failed_id);
   virtual ~Application();
   Application(const Application&) = delete;
   Application& operator=(const Application&) = delete;
@@ -20,7 +22,8 @@ class Application {
   // Runs the program; its result is the process's exit code.
   int Run();
   static const std::string& Title();
-  static UINT OutOfMemoryId();
+  static const std::string& OutOfMemoryText();
+  static const std::string& FailedText();
 
  protected:
   // Runs the main window; the program ends when it returns.
@@ -28,7 +31,8 @@ class Application {
 
  private:
   std::string title_;
-  UINT out_of_memory_id_;
+  std::string out_of_memory_text_;
+  std::string failed_text_;
 };
 
 // A string of the program's string table; empty when there is none.

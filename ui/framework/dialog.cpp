@@ -1,7 +1,7 @@
 #include "dialog.h"
 
 #include <algorithm>
-#include <exception>
+#include <new>
 
 #include "application.h"
 
@@ -43,6 +43,14 @@ void CenterWindow(HWND hwnd) {
   x = (std::max)(static_cast<int>(area.left), (std::min)(x, static_cast<int>(area.right) - width));
   y = (std::max)(static_cast<int>(area.top), (std::min)(y, static_cast<int>(area.bottom) - height));
   SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Tells the user that the message's work could not be finished, without
+// allocating. A dialog that could not set itself up closes (-1): half a
+// window is none to work in, and its owner then writes nothing.
+void ReportUnfinished(HWND hwnd, UINT message, const std::string& text) {
+  ShowMessage(hwnd, text, MB_ICONERROR);
+  if (message == WM_INITDIALOG) ::EndDialog(hwnd, -1);
 }
 
 }  // namespace
@@ -92,13 +100,16 @@ bool Dialog::HandleCommand(int id, int code, HWND control) {
 INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   // No C++ exception may unwind through the window manager. The program's
   // code raises none of its own: the standard library's say memory ran out,
-  // and the message that needed it ends there.
+  // and the message that needed it ends there, its handler having left
+  // tables and lists in step.
   try {
     return HandleMessage(hwnd, message, wparam, lparam);
-  } catch (const std::exception&) {
-    win::ShowMessage(hwnd, LoadResourceString(Application::OutOfMemoryId()), MB_ICONERROR);
-    return FALSE;
+  } catch (const std::bad_alloc&) {
+    ReportUnfinished(hwnd, message, Application::OutOfMemoryText());
+  } catch (...) {
+    ReportUnfinished(hwnd, message, Application::FailedText());
   }
+  return FALSE;
 }
 
 INT_PTR Dialog::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {

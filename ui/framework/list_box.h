@@ -14,8 +14,8 @@ class ListBox : public Window {
   int SetCurSel(int index) const { return static_cast<int>(Send(LB_SETCURSEL, index)); }
   int GetSelCount() const { return static_cast<int>(Send(LB_GETSELCOUNT)); }
   bool IsSelected(int index) const { return Send(LB_GETSEL, index) > 0; }
-  int InsertString(int index, const std::string& text) const {
-    return static_cast<int>(Send(LB_INSERTSTRING, index, reinterpret_cast<LPARAM>(text.c_str())));
+  int InsertString(int index, const char* text) const {
+    return static_cast<int>(Send(LB_INSERTSTRING, index, reinterpret_cast<LPARAM>(text)));
   }
   // Reserves room for `items` more items and `text_bytes` of their text.
   void InitStorage(int items, std::size_t text_bytes) const {
