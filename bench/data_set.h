@@ -103,12 +103,17 @@ struct StartupNeeds {
   int values;           // registry values: own key, names the merge reads, the first account
   int keys;             // keys to open: the game key, the own key, each channel key, the first again
   int missing_values;   // values asked for to find where a list ends
+  int stamps;           // last-write times noted for the saves: the own key's, the first account's
+
+  int reads() const { return accounts + values + missing_values; }
+  int calls() const { return reads() + stamps + 2 * keys; }
 };
 
 inline StartupNeeds NeedsOf(Shape shape) {
   StartupNeeds needs{};
   needs.accounts = kAccounts;
   needs.keys = 1 + 1 + kAccounts + 1;
+  needs.stamps = 2;
   const int own = OwnKeyChannels(shape);
   needs.values = 3 * own + 3 * kAccountChannels;
   if (shape == Shape::kMergeReadsAll) {
@@ -119,13 +124,15 @@ inline StartupNeeds NeedsOf(Shape shape) {
   return needs;
 }
 
-// What a save of a list of `count` channels has to do, in its order: create
-// the key, write the three values of each channel over the old ones, delete
-// the three of every slot past the list (missing or not), flush, close.
+// What a save of a list of `count` channels has to do, in its order: open
+// the key, read its last-write time to see that nobody else wrote it, write
+// the three values of each channel over the old ones, delete the three of
+// every slot past the list (missing or not), flush, note the key's new
+// last-write time, close.
 struct SaveNeeds {
   int sets;
   int deletions;
-  int calls() const { return 1 + sets + deletions + 1 + 1; }
+  int calls() const { return 1 + 1 + sets + deletions + 1 + 1 + 1; }
 };
 
 inline SaveNeeds SaveNeedsOf(int count) { return {3 * count, 3 * (kMaxChannels - count)}; }

@@ -43,14 +43,16 @@ MemoryRegistry& RegistryOf(Shape shape) {
 struct Tables {
   AccountList accounts;
   ChannelTable pool;
+  chromatte::PoolOrigin origin;
   ChannelTable channels;
+  chromatte::KeyStamp channels_stamp;
 };
 
 void Startup(chromatte::Registry& registry, Tables& t) {
   chromatte::test::PoolRecorder observer;
   chromatte::LoadAccounts(registry, &t.accounts);
-  chromatte::LoadPool(registry, t.accounts, &t.pool, observer);
-  chromatte::LoadAccountChannels(registry, t.accounts.names[0], &t.channels);
+  chromatte::LoadPool(registry, t.accounts, &t.pool, &t.origin, observer);
+  chromatte::LoadAccountChannels(registry, t.accounts.names[0], &t.channels, &t.channels_stamp);
 }
 
 void CheckStartup(Shape shape, const Tables& t) {
@@ -75,7 +77,7 @@ void BM_StartupData(benchmark::State& state) {
   }
   SetCalls(state, registry.CallCount() - before);
   const chromatte::bench::StartupNeeds needs = chromatte::bench::NeedsOf(shape);
-  state.counters["calls_needed"] = needs.accounts + needs.values + needs.missing_values + 2 * needs.keys;
+  state.counters["calls_needed"] = needs.calls();
   CheckStartup(shape, *t);
   state.SetLabel(chromatte::bench::ShapeName(shape));
 }
@@ -101,7 +103,7 @@ void BM_LoadPool(benchmark::State& state) {
   chromatte::test::PoolRecorder observer;
   const std::uint64_t before = registry.CallCount();
   for (auto _ : state) {
-    chromatte::LoadPool(registry, t->accounts, &t->pool, observer);
+    chromatte::LoadPool(registry, t->accounts, &t->pool, &t->origin, observer);
     benchmark::DoNotOptimize(t->pool.count);
   }
   SetCalls(state, registry.CallCount() - before);
@@ -115,7 +117,7 @@ void BM_LoadAccountChannels(benchmark::State& state) {
   const std::string first = chromatte::bench::AccountName(0);
   const std::uint64_t before = registry.CallCount();
   for (auto _ : state) {
-    chromatte::LoadAccountChannels(registry, first, &t->channels);
+    chromatte::LoadAccountChannels(registry, first, &t->channels, &t->channels_stamp);
     benchmark::DoNotOptimize(t->channels.count);
   }
   SetCalls(state, registry.CallCount() - before);
@@ -145,8 +147,8 @@ void BM_MergeLookups(benchmark::State& state) {
 }
 BENCHMARK(BM_MergeLookups)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-// A save's calls against those its order needs (create, the sets, the
-// deletions past the list, flush, close).
+// A save's calls against those its order needs. Each save is the window's,
+// which checks the key against the stamp the one before it noted.
 void SetSaveCalls(benchmark::State& state, std::uint64_t calls, int count) {
   SetCalls(state, calls);
   state.counters["calls_needed"] = chromatte::bench::SaveNeedsOf(count).calls();
@@ -158,7 +160,11 @@ void BM_SaveAccountChannels(benchmark::State& state) {
   auto t = std::make_unique<Tables>();
   Startup(registry, *t);
   const std::uint64_t before = registry.CallCount();
-  for (auto _ : state) benchmark::DoNotOptimize(chromatte::SaveAccountChannels(registry, t->accounts.names[0], t->channels));
+  for (auto _ : state) {
+    const chromatte::SaveResult saved = chromatte::SaveAccountChannels(registry, t->accounts.names[0], t->channels,
+                                                                       &t->channels_stamp, chromatte::IfChanged::kRefuse);
+    if (saved != chromatte::SaveResult::kSaved) Fail("save");
+  }
   SetSaveCalls(state, registry.CallCount() - before, t->channels.count);
   state.SetLabel(chromatte::bench::ShapeName(shape));
 }
@@ -170,7 +176,11 @@ void BM_SavePool(benchmark::State& state) {
   auto t = std::make_unique<Tables>();
   Startup(registry, *t);
   const std::uint64_t before = registry.CallCount();
-  for (auto _ : state) benchmark::DoNotOptimize(chromatte::SavePool(registry, t->pool));
+  for (auto _ : state) {
+    const chromatte::SaveResult saved =
+        chromatte::SavePool(registry, t->pool, &t->origin.own_key, chromatte::IfChanged::kRefuse);
+    if (saved != chromatte::SaveResult::kSaved) Fail("save");
+  }
   SetSaveCalls(state, registry.CallCount() - before, t->pool.count);
   state.SetLabel(chromatte::bench::ShapeName(shape));
 }
@@ -190,11 +200,10 @@ void PrintCallCounts() {
     const chromatte::bench::StartupNeeds needs = chromatte::bench::NeedsOf(shape);
     std::printf("  %-16s CallCount %llu: %s\n", chromatte::bench::ShapeName(shape),
                 static_cast<unsigned long long>(calls), counting.Summary().c_str());
-    std::printf("  %-16s needed: %d account names + %d values + %d list ends = %d reads, %d keys opened and closed"
-                " (%d calls)\n",
-                "", needs.accounts, needs.values, needs.missing_values,
-                needs.accounts + needs.values + needs.missing_values, needs.keys,
-                needs.accounts + needs.values + needs.missing_values + 2 * needs.keys);
+    std::printf("  %-16s needed: %d account names + %d values + %d list ends = %d reads, %d last-write times,"
+                " %d keys opened and closed (%d calls)\n",
+                "", needs.accounts, needs.values, needs.missing_values, needs.reads(), needs.stamps, needs.keys,
+                needs.calls());
   }
   std::printf("\n");
   std::fflush(stdout);
