@@ -78,12 +78,11 @@ bool ReachedTheEnd(long result) { return result == kRegFileNotFound || result ==
 bool ReadChannelList(Registry& registry, RegKey key, ChannelTable* table, PoolLoadObserver* observer) {
   table->count = 0;
   for (int slot = 0; slot < kMaxChannels; ++slot) {
-    long result = kRegSuccess;
-    if ((result = ReadString(registry, key, ValueName(Field::kName, slot), &table->names[slot])) != kRegSuccess ||
-        (result = ReadString(registry, key, ValueName(Field::kPassword, slot), &table->passwords[slot])) !=
-            kRegSuccess ||
-        (result = ReadColor(registry, key, ValueName(Field::kColor, slot), &table->colors[slot])) != kRegSuccess)
-      return ReachedTheEnd(result);
+    long result = ReadString(registry, key, ValueName(Field::kName, slot), &table->names[slot]);
+    if (result == kRegSuccess)
+      result = ReadString(registry, key, ValueName(Field::kPassword, slot), &table->passwords[slot]);
+    if (result == kRegSuccess) result = ReadColor(registry, key, ValueName(Field::kColor, slot), &table->colors[slot]);
+    if (result != kRegSuccess) return ReachedTheEnd(result);
     if (observer) observer->OnPoolEntryAdded(slot);
     table->count = slot + 1;
   }
@@ -260,9 +259,9 @@ bool MergeOwnKeyChanges(Registry& registry, ChannelTable* pool, PoolOrigin* orig
     long result = ReadString(registry, own.get(), ValueName(Field::kName, slot), &name);
     if (result != kRegSuccess) return ReachedTheEnd(result);
     if (held.count(name) || origin->names.count(name)) continue;
-    if ((result = ReadColor(registry, own.get(), ValueName(Field::kColor, slot), &color)) != kRegSuccess ||
-        (result = ReadString(registry, own.get(), ValueName(Field::kPassword, slot), &password)) != kRegSuccess)
-      return ReachedTheEnd(result);
+    result = ReadColor(registry, own.get(), ValueName(Field::kColor, slot), &color);
+    if (result == kRegSuccess) result = ReadString(registry, own.get(), ValueName(Field::kPassword, slot), &password);
+    if (result != kRegSuccess) return ReachedTheEnd(result);
     if (pool->IsFull()) {
       lost_names.insert(name);
       *lost = static_cast<int>(lost_names.size());
