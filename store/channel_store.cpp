@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
-#include <new>
-#include <stdexcept>
 #include <string_view>
 #include <unordered_set>
 
@@ -27,33 +25,31 @@ class ValueName {
 };
 
 // Sets *out to the bytes up to the first zero byte, or to all of them when
-// there is none; false when there is no memory for them.
-bool AssignUpToFirstZero(const char* bytes, std::uint32_t size, std::string* out) {
-  try {
-    out->assign(bytes, std::find(bytes, bytes + size, '\0'));
-    return true;
-  } catch (const std::bad_alloc&) {
-    return false;
-  } catch (const std::length_error&) {
-    return false;
-  }
+// there is none.
+void AssignUpToFirstZero(const char* bytes, std::uint32_t size, std::string* out) {
+  out->assign(bytes, std::find(bytes, bytes + size, '\0'));
 }
 
 // Values longer than the usual 255 characters are read whole. Returns the
-// registry's result; a value too large to hold in memory gives kRegMoreData,
-// as one too large for a reader's buffer does.
+// registry's result; a value that grew between its size and its reading
+// gives kRegMoreData, as one too large for a reader's buffer does. Memory
+// that runs out throws std::bad_alloc: it says nothing of where the list ends.
 long ReadString(Registry& registry, RegKey key, const ValueName& name, std::string* out) {
   char buffer[256];
   std::uint32_t size = sizeof buffer;
   long result = registry.QueryValue(key, name.c_str(), buffer, &size);
-  if (result == kRegSuccess) return AssignUpToFirstZero(buffer, size, out) ? kRegSuccess : kRegMoreData;
+  if (result == kRegSuccess) {
+    AssignUpToFirstZero(buffer, size, out);
+    return kRegSuccess;
+  }
   if (result != kRegMoreData) return result;
   const std::uint32_t capacity = size;
-  const std::unique_ptr<char[]> whole(new (std::nothrow) char[capacity]);
-  if (!whole) return kRegMoreData;
+  const std::unique_ptr<char[]> whole(new char[capacity]);
   result = registry.QueryValue(key, name.c_str(), whole.get(), &size);
   if (result != kRegSuccess) return result;
-  return size <= capacity && AssignUpToFirstZero(whole.get(), size, out) ? kRegSuccess : kRegMoreData;
+  if (size > capacity) return kRegMoreData;
+  AssignUpToFirstZero(whole.get(), size, out);
+  return kRegSuccess;
 }
 
 // A colour is the four stored bytes, little-endian; a shorter value is
@@ -129,8 +125,25 @@ KeyStamp StampOf(Registry& registry, RegKey key) {
   return stamp;
 }
 
+// Opens a key whose list is about to be read, and sets *stamp to the key's,
+// taken before the values so that a write while they are read counts as a
+// change. The stamp says "read in part" until the reading ends, and of a key
+// that exists but could not be opened, which may hold channels.
+bool OpenToRead(Registry& registry, ScopedKey& key, const std::string& path, KeyStamp* stamp) {
+  const long opened = key.Open(path, kKeyRead);
+  if (opened != kRegSuccess) {
+    *stamp = KeyStamp();
+    stamp->read_in_part = opened != kRegFileNotFound;
+    return false;
+  }
+  *stamp = StampOf(registry, key.get());
+  stamp->read_in_part = true;
+  return true;
+}
+
 SaveResult SaveChannelList(Registry& registry, const std::string& path, std::uint32_t access,
                            const ChannelTable& table, KeyStamp* stamp, IfChanged if_changed) {
+  if (if_changed == IfChanged::kRefuse && stamp->read_in_part) return SaveResult::kReadInPart;
   ScopedKey key(registry);
   if (if_changed == IfChanged::kRefuse && stamp->exists) {
     // Opened, not created: a key that another program removed meanwhile is
@@ -139,7 +152,8 @@ SaveResult SaveChannelList(Registry& registry, const std::string& path, std::uin
     if (opened == kRegFileNotFound) return SaveResult::kChanged;
     if (opened != kRegSuccess) return SaveResult::kFailed;
     const std::uint64_t last_write = StampOf(registry, key.get()).last_write;
-    if (last_write == 0 || last_write != stamp->last_write) return SaveResult::kChanged;
+    if (last_write == 0 || stamp->last_write == 0) return SaveResult::kUnverified;
+    if (last_write != stamp->last_write) return SaveResult::kChanged;
   } else {
     bool created = false;
     if (key.Create(path, access, &created) != kRegSuccess) return SaveResult::kFailed;
@@ -195,18 +209,15 @@ bool LoadAccounts(Registry& registry, AccountList* accounts) {
   return true;
 }
 
-bool LoadAccountChannels(Registry& registry, const std::string& account, ChannelTable* channels,
-                         KeyStamp* stamp) {
+ReadResult LoadAccountChannels(Registry& registry, const std::string& account, ChannelTable* channels,
+                               KeyStamp* stamp) {
   channels->count = 0;
-  *stamp = KeyStamp();
+  stamp->read_in_part = true;  // until the reading ends: memory may run out first
   ScopedKey key(registry);
-  if (key.Open(ChannelKeyPath(account), kKeyRead) != kRegSuccess) return false;
-  // Taken before the values, so that a write while they are read counts as
-  // a change; given only to a reading that ends.
-  const KeyStamp read = StampOf(registry, key.get());
-  ReadChannelList(registry, key.get(), channels, nullptr);
-  *stamp = read;
-  return true;
+  if (!OpenToRead(registry, key, ChannelKeyPath(account), stamp)) return ReadResult::kUnreadable;
+  const bool whole = ReadChannelList(registry, key.get(), channels, nullptr);
+  stamp->read_in_part = !whole;
+  return whole ? ReadResult::kWhole : ReadResult::kInPart;
 }
 
 SaveResult SaveAccountChannels(Registry& registry, const std::string& account, const ChannelTable& channels,
@@ -218,16 +229,14 @@ SaveResult SaveAccountChannels(Registry& registry, const std::string& account, c
 void LoadPool(Registry& registry, const AccountList& accounts, ChannelTable* pool, PoolOrigin* origin,
               PoolLoadObserver& observer) {
   pool->count = 0;
-  origin->own_key = KeyStamp();
+  origin->own_key.read_in_part = true;  // until the reading ends: memory may run out first
   origin->names.clear();
   {
+    // A list cut short holds less than the key: leaving then merges the key
+    // rather than writing over it.
     ScopedKey own(registry);
-    if (own.Open(kOwnKeyPath, kKeyRead) == kRegSuccess) {
-      origin->own_key = StampOf(registry, own.get());
-      // A list cut short by a failed call holds less than the key: leaving
-      // then merges the key, as changed, rather than writing over it.
-      if (!ReadChannelList(registry, own.get(), pool, &observer)) origin->own_key.last_write = 0;
-    }
+    if (OpenToRead(registry, own, kOwnKeyPath, &origin->own_key))
+      origin->own_key.read_in_part = !ReadChannelList(registry, own.get(), pool, &observer);
   }
   origin->names.insert(pool->names, pool->names + pool->count);
   for (int i = 0; i < accounts.count; ++i) {

@@ -5,6 +5,8 @@
 // "Channel%d" (REG_SZ name), "Channel%dcolor" (REG_DWORD colour) and
 // "Channel%dpwd" (REG_SZ password). A list ends at the first slot that lacks
 // a readable value. Nothing here shows a window: results say what happened.
+// Memory that runs out throws std::bad_alloc out of any operation: a reading
+// never takes it for the list's end.
 #pragma once
 
 #include <cstdint>
@@ -30,26 +32,44 @@ bool LoadAccounts(Registry& registry, AccountList* accounts);
 // not to write over what another program wrote in between.
 struct KeyStamp {
   bool exists = false;
-  std::uint64_t last_write = 0;  // 0 when it could not be read: never matches
+  std::uint64_t last_write = 0;  // 0 when it could not be read
+  // The list was not read to its end (a call failed, memory ran out, or a
+  // key that exists could not be opened): the key may hold channels that
+  // the table lacks.
+  bool read_in_part = false;
 };
 
 enum class SaveResult {
   kSaved,
-  kFailed,   // the key could not be opened, or a deletion or write failed
-  kChanged,  // another program wrote the key since its stamp: nothing written
+  kFailed,  // the key could not be opened, or a deletion or write failed
+  // Refusals: nothing written, for the key may hold what the table lacks.
+  kChanged,     // another program wrote, made or removed the key since its stamp
+  kReadInPart,  // the stamp's list was not read to its end
+  kUnverified,  // the key's last-write time could not be read, then or now
+};
+
+// Whether the save refused a key that may hold what the table lacks.
+inline bool Refused(SaveResult result) { return result != SaveResult::kSaved && result != SaveResult::kFailed; }
+
+// How much of a key's list a reading took.
+enum class ReadResult {
+  kWhole,       // up to the list's end
+  kInPart,      // a call failed before the end: what follows is unknown
+  kUnreadable,  // the key could not be opened: nothing read
 };
 
 // What a save does with a key that changed since its stamp.
 enum class IfChanged { kRefuse, kOverwrite };
 
-// Replaces `channels` by the account's list and *stamp by the key's; false
-// (an empty list, a missing key's stamp) when the channel key cannot be read.
-bool LoadAccountChannels(Registry& registry, const std::string& account, ChannelTable* channels,
-                         KeyStamp* stamp);
+// Replaces `channels` by the account's list and *stamp by the key's. A list
+// read in part keeps its first slots, and its stamp says so, as does the
+// stamp that std::bad_alloc leaves.
+ReadResult LoadAccountChannels(Registry& registry, const std::string& account, ChannelTable* channels,
+                               KeyStamp* stamp);
 
-// Writes the account's list, unless the key changed since *stamp and
-// `if_changed` refuses. Any save that writes notes the key's new stamp, so
-// that its own writes never count as another program's.
+// Writes the account's list, unless `if_changed` refuses a key that may hold
+// what the list lacks (see SaveResult). Any save that writes notes the key's
+// new stamp, so that its own writes never count as another program's.
 SaveResult SaveAccountChannels(Registry& registry, const std::string& account, const ChannelTable& channels,
                                KeyStamp* stamp, IfChanged if_changed);
 

@@ -19,6 +19,7 @@ const UINT kQuestion = MB_YESNO | MB_ICONQUESTION;
 const UINT kWarning = MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2;
 
 using chromatte::IfChanged;
+using chromatte::ReadResult;
 using chromatte::SaveResult;
 
 // A string of the string table with one printf argument filled in.
@@ -31,6 +32,19 @@ std::string FormatResourceString(UINT id, Argument argument) {
   std::snprintf(&text[0], text.size(), format.c_str(), argument);
   text.resize(static_cast<std::size_t>(length));
   return text;
+}
+
+// Why the user is asked before a save writes over a key that it refused, as
+// it may hold channels that the list lacks.
+UINT OverwriteQuestion(SaveResult refused) {
+  switch (refused) {
+    case SaveResult::kChanged:
+      return IDS_CHANNELS_CHANGED;
+    case SaveResult::kReadInPart:
+      return IDS_CHANNELS_UNREAD;
+    default:
+      return IDS_CHANNELS_UNVERIFIED;
+  }
 }
 
 // Appends an entry to `table` and its item to `list`: both, or neither when
@@ -134,8 +148,9 @@ void CChannelColorsDlg::OnAccountUnreadable(const std::string&) {
 }
 
 void CChannelColorsDlg::LoadAccountChannels(const std::string& account) {
-  if (!chromatte::LoadAccountChannels(m_registry, account, &m_channels, &m_channelsStamp))
-    ShowError(FormatResourceString(IDS_CHANNELS_UNREADABLE, account.c_str()));
+  const ReadResult read = chromatte::LoadAccountChannels(m_registry, account, &m_channels, &m_channelsStamp);
+  if (read == ReadResult::kUnreadable) ShowError(FormatResourceString(IDS_CHANNELS_UNREADABLE, account.c_str()));
+  if (read == ReadResult::kInPart) ShowError(FormatResourceString(IDS_CHANNELS_READ_IN_PART, account.c_str()));
 }
 
 void CChannelColorsDlg::ShowChannels() {
@@ -156,10 +171,10 @@ void CChannelColorsDlg::OnOK() {
   if (account < 0 || account >= m_accounts.count) return;
   const std::string& name = m_accounts.names[account];
   SaveResult saved = chromatte::SaveAccountChannels(m_registry, name, m_channels, &m_channelsStamp, IfChanged::kRefuse);
-  // The game client or a second copy wrote the key since it was read: its
-  // channels stay unless the user says otherwise.
-  if (saved == SaveResult::kChanged) {
-    if (!Ask(IDS_CHANNELS_CHANGED, kWarning)) return;
+  // The game client or a second copy wrote the key since it was read, or it
+  // was not read whole: its channels stay unless the user says otherwise.
+  if (chromatte::Refused(saved)) {
+    if (!Ask(OverwriteQuestion(saved), kWarning)) return;
     saved = chromatte::SaveAccountChannels(m_registry, name, m_channels, &m_channelsStamp, IfChanged::kOverwrite);
   }
   if (saved == SaveResult::kSaved)
@@ -170,10 +185,11 @@ void CChannelColorsDlg::OnOK() {
 
 void CChannelColorsDlg::OnCancel() {
   SaveResult saved = chromatte::SavePool(m_registry, m_pool, &m_poolOrigin.own_key, IfChanged::kRefuse);
-  // A second copy has left since this one started, saving its pool: the
-  // channels it added come into this pool first. A key that cannot be read
-  // to its end is not written over: the pool counts as not saved.
-  if (saved == SaveResult::kChanged) {
+  // A second copy has left since this one started, saving its pool, or the
+  // own key was not read whole: the channels this pool lacks come into it
+  // first. A key that cannot be read to its end is not written over: the
+  // pool counts as not saved.
+  if (chromatte::Refused(saved)) {
     int lost = 0;
     const bool merged = MergeOwnKeyChanges(&lost);
     if (merged && lost > 0 && ShowMessage(FormatResourceString(IDS_POOL_CHANNELS_LOST, lost), kWarning) != IDYES)
@@ -203,11 +219,10 @@ void CChannelColorsDlg::OnAccountSelChange() {
     LoadAccountChannels(m_accounts.names[account]);
     ShowChannels();
   } catch (...) {
-    // Part of a list, saved, would delete the rest: show none, as for a key
-    // that cannot be read, with a missing key's stamp, so that a save over
-    // the key asks first.
+    // Part of a list, saved, would delete the rest: show none, and a save
+    // over the key asks first.
     m_channels.count = 0;
-    m_channelsStamp = chromatte::KeyStamp();
+    m_channelsStamp.read_in_part = true;
     m_channelList.ResetContent();
     throw;
   }

@@ -277,7 +277,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CheckPoolLoad(input, accounts, &pool, &origin);
   ChannelTable channels;
   KeyStamp channels_stamp;
-  if (accounts.count > 0) LoadAccountChannels(registry, accounts.names[0], &channels, &channels_stamp);
+  ReadResult channels_read = ReadResult::kUnreadable;
+  if (accounts.count > 0) channels_read = LoadAccountChannels(registry, accounts.names[0], &channels, &channels_stamp);
   CHECK(channels.count >= 0 && channels.count <= kMaxChannels);
   CHECK(registry.OpenHandleCount() == 0);
   const bool start_failed = input.FailsBetween(0, registry.CallCount());
@@ -295,21 +296,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const ChannelTable theirs = OwnList(registry);
 
   // "Valider" on the first account, answered "Non" when the key changed
-  // since it was read; then leaving, which first merges a changed own key,
-  // and answers "Oui" when not all of it fits.
+  // since it was read or was not read whole; then leaving, which first
+  // merges such an own key, and answers "Oui" when not all of it fits.
   const std::vector<KeptValue> kept = ValuesASaveKeeps(input, written_keys);
   const std::uint64_t first_save_call = registry.CallCount();
   SaveResult channels_saved = SaveResult::kSaved;
   if (accounts.count > 0) {
     const test::Snapshot before_save = test::Values(registry, written_keys[1]);
     channels_saved = SaveAccountChannels(registry, accounts.names[0], channels, &channels_stamp, IfChanged::kRefuse);
-    // What another program wrote is never written over unasked.
+    // Neither what another program wrote nor what was not read is written
+    // over unasked.
     CHECK(before_save == before_writes[1] || channels_saved != SaveResult::kSaved);
-    if (channels_saved == SaveResult::kChanged) CHECK(test::Values(registry, written_keys[1]) == before_save);
+    CHECK(channels_read != ReadResult::kInPart || channels_saved == SaveResult::kReadInPart);
+    if (Refused(channels_saved)) CHECK(test::Values(registry, written_keys[1]) == before_save);
   }
   SaveResult pool_saved = SavePool(registry, pool, &origin.own_key, IfChanged::kRefuse);
   int lost = 0;
-  if (pool_saved == SaveResult::kChanged) {
+  if (Refused(pool_saved)) {
     Observer observer;
     pool_saved = MergeOwnKeyChanges(registry, &pool, &origin, observer, &lost)
                      ? SavePool(registry, pool, &origin.own_key, IfChanged::kOverwrite)
@@ -345,9 +348,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CHECK(registry.OpenHandleCount() == 0);
   if (save_failed) return 0;
 
-  // Without a failure, only a key changed since it was read stops a save.
+  // Without a failure, only a key changed since it was read, or not read
+  // whole, stops a save.
   CHECK(pool_saved == SaveResult::kSaved);
-  CHECK(channels_saved == SaveResult::kSaved || (channels_saved == SaveResult::kChanged &&
+  CHECK(channels_saved == SaveResult::kSaved || (Refused(channels_saved) &&
                                                  (start_failed || !input.later_writes.empty())));
   CheckSaved(registry, kOwnKeyPath, pool);
   // The own key's part is exactly the saved pool (CheckSaved: nothing beyond

@@ -92,13 +92,16 @@ TEST(ReadChannels, LongStringsAreReadWhole) {
   EXPECT_EQ(list, Load(registry));
 }
 
-// A 32-bit process cannot hold a value of 4 GiB: the list ends before it, as
-// at any unreadable value. A 64-bit one reads it.
-TEST(ReadChannels, ValueTooLargeToHoldEndsTheListIn32Bits) {
+// A 32-bit process cannot hold a value of 4 GiB: memory runs out, which is
+// not the list's end. A 64-bit one reads it.
+TEST(ReadChannels, ValueTooLargeToHoldRunsOutOfMemoryIn32Bits) {
   MemoryRegistry registry;
   PutList(registry, kKey, Numbered(3));
   registry.ClaimSize(kKey, "Channel1pwd", 0xFFFFFFFF);
-  EXPECT_EQ(Prefix(Numbered(3), sizeof(void*) == 4 ? 1 : 3), Load(registry));
+  if (sizeof(void*) == 4)
+    EXPECT_THROW(Load(registry), std::bad_alloc);
+  else
+    EXPECT_EQ(Numbered(3), Load(registry));
 }
 
 // Values the program never writes itself. Each is read into a table (and a
@@ -225,7 +228,7 @@ TEST(SaveChannels, UnchangedKeyIsWrittenAsEverWithTwoCallsMore) {
   PutList(registry, kKey, Numbered(3));
   ChannelTable table;
   KeyStamp stamp;
-  ASSERT_TRUE(LoadAccountChannels(registry, kAccount, &table, &stamp));
+  ASSERT_EQ(ReadResult::kWhole, LoadAccountChannels(registry, kAccount, &table, &stamp));
   table.count = 2;
   MemoryRegistry over = registry;
   CallLog over_log(over);
@@ -248,33 +251,46 @@ TEST(SaveChannels, UnchangedKeyIsWrittenAsEverWithTwoCallsMore) {
   EXPECT_EQ(SaveResult::kSaved, SaveAccountChannels(registry, kAccount, table, &stamp, IfChanged::kRefuse));
 }
 
-// Another program writes the key between the load and the save: the save
-// writes nothing until told to overwrite, after which the key counts as read.
-TEST(SaveChannels, KeyChangedSinceItsStampIsOnlyOverwrittenWhenAsked) {
+// Another program writes the key between the load and the save, or the
+// load could not vouch for the whole list: the save writes nothing until
+// told to overwrite, and says why; after that the key counts as read.
+TEST(SaveChannels, KeyThatMayHoldMoreIsOnlyOverwrittenWhenAsked) {
   const std::vector<Channel> theirs = {{"Guilde", "g", 1}, {"Commerce", "", 2}};
+  const auto none = [](MemoryRegistry&) {};
   const struct {
     const char* what;
     bool stored;  // the key holds `theirs` at the load
-    std::function<void(MemoryRegistry&)> write;
-  } writers[] = {
-      {"a slot added", true, [](MemoryRegistry& r) { PutSlot(r, kKey, 2, {"Ajout", "a", 3}); }},
-      {"the key removed", true, [](MemoryRegistry& r) { r.RemoveKey(kKey); }},
-      {"the missing key made", false, [&](MemoryRegistry& r) { PutList(r, kKey, theirs); }},
+    std::function<void(MemoryRegistry&)> fail_load, write;
+    SaveResult refused;
+  } cases[] = {
+      {"a slot added", true, none, [](MemoryRegistry& r) { PutSlot(r, kKey, 2, {"Ajout", "a", 3}); },
+       SaveResult::kChanged},
+      {"the key removed", true, none, [](MemoryRegistry& r) { r.RemoveKey(kKey); }, SaveResult::kChanged},
+      {"the missing key made", false, none, [&](MemoryRegistry& r) { PutList(r, kKey, theirs); },
+       SaveResult::kChanged},
+      {"a call failed part-way", true, [](MemoryRegistry& r) { r.FailOn(RegOp::kQuery, kKey, "Channel1pwd"); }, none,
+       SaveResult::kReadInPart},
+      {"the key could not be opened", true, [](MemoryRegistry& r) { r.FailOn(RegOp::kOpen, kKey); }, none,
+       SaveResult::kReadInPart},
+      {"its last-write time unreadable", true, [](MemoryRegistry& r) { r.FailOn(RegOp::kQueryInfo, kKey); }, none,
+       SaveResult::kUnverified},
   };
-  for (const auto& writer : writers) {
-    SCOPED_TRACE(writer.what);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     MemoryRegistry registry;
     registry.AddKey(std::string(kGameKeyPath) + "\\" + kAccount);
-    if (writer.stored) PutList(registry, kKey, theirs);
+    if (c.stored) PutList(registry, kKey, theirs);
     ChannelTable table;
     KeyStamp stamp;
+    c.fail_load(registry);
     LoadAccountChannels(registry, kAccount, &table, &stamp);
+    registry.ClearFailures();
     Fill(&table, {{"Mien", "m", 4}});
-    writer.write(registry);
+    c.write(registry);
     const bool had_key = registry.HasKey(kKey);
     const Snapshot written = Values(registry, kKey);
 
-    EXPECT_EQ(SaveResult::kChanged, SaveAccountChannels(registry, kAccount, table, &stamp, IfChanged::kRefuse));
+    EXPECT_EQ(c.refused, SaveAccountChannels(registry, kAccount, table, &stamp, IfChanged::kRefuse));
     EXPECT_EQ(had_key, registry.HasKey(kKey));
     EXPECT_EQ(written, Values(registry, kKey));
     EXPECT_EQ(SaveResult::kSaved, SaveAccountChannels(registry, kAccount, table, &stamp, IfChanged::kOverwrite));

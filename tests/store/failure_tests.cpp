@@ -1,11 +1,16 @@
 // Every registry call of a load or a save is made to fail in turn: nothing
 // may crash or leak a handle, the failure must be reported, and nothing
-// beyond what the failing call itself touches may be lost.
+// beyond what the failing call itself touches may be lost. Then every
+// allocation of each store operation, in the same way.
 #include <algorithm>
 #include <cstdlib>
+#include <new>
+#include <set>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
+#include "allocation_failures.h"
 #include "registry_fixtures.h"
 
 namespace chromatte {
@@ -32,7 +37,7 @@ TEST(InjectedFailures, SaveLosesOnlyWhatTheFailingCallTouches) {
   SetUpSavedKey(pristine);
   KeyStamp loaded;
   ChannelTable ignored;
-  ASSERT_TRUE(LoadAccountChannels(pristine, kAccount, &ignored, &loaded));
+  ASSERT_EQ(ReadResult::kWhole, LoadAccountChannels(pristine, kAccount, &ignored, &loaded));
   const Snapshot before = Values(pristine, key);
   MemoryRegistry clean = pristine;
   CallLog log(clean);
@@ -62,7 +67,7 @@ TEST(InjectedFailures, SaveLosesOnlyWhatTheFailingCallTouches) {
     ASSERT_EQ(expected, Values(registry, key));
     ASSERT_EQ(0, registry.OpenHandleCount());
     if (noting) {
-      ASSERT_EQ(SaveResult::kChanged, SaveAccountChannels(registry, kAccount, table, &stamp, IfChanged::kRefuse));
+      ASSERT_EQ(SaveResult::kUnverified, SaveAccountChannels(registry, kAccount, table, &stamp, IfChanged::kRefuse));
     }
   }
 }
@@ -164,7 +169,11 @@ TEST(InjectedFailures, LoadAccountChannelsKeepsTheSlotsBeforeTheFailure) {
     SCOPED_TRACE("failing call " + std::to_string(n) + " on " + call.value);
     MemoryRegistry registry = pristine;
     registry.FailCallNumber(n);
-    EXPECT_EQ(call.op != RegOp::kOpen, LoadChannels(registry, kAccount, &table));
+    KeyStamp stamp;
+    const ReadResult read = call.op == RegOp::kOpen    ? ReadResult::kUnreadable
+                            : call.op == RegOp::kQuery ? ReadResult::kInPart
+                                                       : ReadResult::kWhole;
+    EXPECT_EQ(read, LoadAccountChannels(registry, kAccount, &table, &stamp));
     std::size_t kept = list.size();
     if (call.op == RegOp::kOpen) kept = 0;
     if (call.op == RegOp::kQuery) kept = SlotOf(call);
@@ -243,6 +252,139 @@ TEST(InjectedFailures, LoadPoolLosesOnlyTheSourceOfTheFailingCall) {
     for (const auto& source : sources) {
       if (source.first == call.path) continue;
       for (const Channel& channel : source.second) EXPECT_NE(pool.count, pool.FindByName(channel.name)) << channel.name;
+    }
+  }
+}
+
+// What Chromatte holds while it runs, as the store left it.
+struct Session {
+  AccountList accounts;
+  std::string account;  // the one whose channels are shown
+  ChannelTable pool, channels;
+  PoolOrigin origin;
+  KeyStamp stamp;
+  PoolRecorder observer;
+  bool merged = false;
+  int lost = 0;
+  SaveResult saved = SaveResult::kFailed;
+};
+
+auto Outcome(const Session& run) {
+  const auto stamp = [](const KeyStamp& s) { return std::make_tuple(s.exists, s.last_write, s.read_in_part); };
+  return std::make_tuple(run.account, Entries(run.pool), Entries(run.channels), stamp(run.origin.own_key),
+                         std::set<std::string>(run.origin.names.begin(), run.origin.names.end()), stamp(run.stamp),
+                         run.merged, run.lost, run.saved);
+}
+
+std::set<std::string> Names(const MemoryRegistry& registry, const std::string& key) {
+  MemoryRegistry copy = registry;
+  copy.ClearFailures();
+  ChannelTable table;
+  KeyStamp stamp;
+  if (key == kOwnKeyPath) {
+    PoolOrigin origin;
+    PoolRecorder ignored;
+    LoadPool(copy, AccountList(), &table, &origin, ignored);
+  } else {
+    LoadAccountChannels(copy, key, &table, &stamp);
+  }
+  return std::set<std::string>(table.names, table.names + table.count);
+}
+
+// Each allocation of a start-up's reads, a reload, a merge and a save fails
+// in turn, as SQLite tests its own: the operation either says that memory ran
+// out or ends exactly as without the failure, and the saves that follow
+// write no key with fewer channels than it held, but those the user removed.
+TEST(AllocationFailures, EachAllocationOfEachOperationFailingInTurn) {
+  const std::string kLong(300, 'L'), kLonger(280, 'M');  // beyond a reader's buffer, beyond a short string's
+  MemoryRegistry clean;
+  PutList(clean, kOwnKeyPath, {{"Neuf", "n", 1}, {kLong, "l", 2}, {"Perso", "p", 3}});
+  PutList(clean, ChannelKeyPath("Aldric"), {{"Commerce", "", 4}, {"Guilde", "g", 5}, {kLonger, "m", 6}});
+  PutList(clean, ChannelKeyPath("Bors"), {{"Guilde", "g2", 7}, {kLong, "l2", 8}, {"Raid", "r", 9}, {"Neuf", "", 10}});
+  const std::vector<Channel> theirs = {{"Neuf", "n", 1}, {"Autre", "a", 11}, {kLonger + "!", "x", 12}};
+  const std::string kRemoved = "Commerce";
+
+  const auto start_up = [](Registry& registry, Session& run) {
+    LoadAccounts(registry, &run.accounts);
+    LoadPool(registry, run.accounts, &run.pool, &run.origin, run.observer);
+    run.account = run.accounts.names[0];
+    LoadAccountChannels(registry, run.account, &run.channels, &run.stamp);
+  };
+  const struct {
+    const char* name;
+    std::function<void(MemoryRegistry&, Session&)> before;
+    std::function<void(Registry&, Session&)> operation;
+  } operations[] = {
+      {"start-up", [](MemoryRegistry&, Session&) {}, start_up},
+      {"reload", start_up,
+       [](Registry& registry, Session& run) {
+         run.account = "Bors";
+         LoadAccountChannels(registry, run.account, &run.channels, &run.stamp);
+       }},
+      {"merge of a second copy's pool",
+       [&](MemoryRegistry& registry, Session& run) {
+         start_up(registry, run);
+         PutList(registry, kOwnKeyPath, theirs);
+       },
+       [](Registry& registry, Session& run) {
+         run.merged = MergeOwnKeyChanges(registry, &run.pool, &run.origin, run.observer, &run.lost);
+       }},
+      {"save",
+       [&](MemoryRegistry& registry, Session& run) {
+         start_up(registry, run);
+         std::bitset<kMaxChannels> removed;
+         removed.set(run.channels.FindByName(kRemoved));
+         run.channels.RemoveMarked(removed);
+       },
+       [](Registry& registry, Session& run) {
+         run.saved = SaveAccountChannels(registry, run.account, run.channels, &run.stamp, IfChanged::kRefuse);
+       }},
+  };
+  for (const auto& op : operations) {
+    SCOPED_TRACE(op.name);
+    MemoryRegistry reference_registry = clean;
+    Session reference;
+    op.before(reference_registry, reference);
+    std::uint64_t allocations = 0;
+    {
+      const auto failing = FailingAllocation::Number(0);
+      op.operation(reference_registry, reference);
+      allocations = failing.counted();
+    }
+    ASSERT_GT(allocations, 0u) << "the program's operator new is not the replaced one";
+
+    for (std::uint64_t k = 1; k <= allocations; ++k) {
+      SCOPED_TRACE("allocation " + std::to_string(k) + " of " + std::to_string(allocations));
+      MemoryRegistry registry = clean;
+      Session run;
+      op.before(registry, run);
+      const std::set<std::string> own_before = Names(registry, kOwnKeyPath);
+      const std::set<std::string> shown_before = Names(registry, ChannelKeyPath(run.account));
+      bool failed = false, ran_out = false;
+      {
+        const auto failing = FailingAllocation::Number(k);
+        try {
+          op.operation(registry, run);
+        } catch (const std::bad_alloc&) {
+          ran_out = true;
+        }
+        failed = failing.failed();
+      }
+      ASSERT_TRUE(failed);
+      EXPECT_EQ(0, registry.OpenHandleCount());
+      if (!ran_out) {
+        EXPECT_EQ(Outcome(reference), Outcome(run));
+        EXPECT_EQ(Values(reference_registry, ChannelKeyPath(run.account)), Values(registry, ChannelKeyPath(run.account)));
+      }
+      // The saves "Valider" and leaving make first.
+      SaveAccountChannels(registry, run.account, run.channels, &run.stamp, IfChanged::kRefuse);
+      SavePool(registry, run.pool, &run.origin.own_key, IfChanged::kRefuse);
+      for (const std::string& name : own_before) EXPECT_EQ(1u, Names(registry, kOwnKeyPath).count(name)) << name;
+      for (const std::string& name : shown_before) {
+        if (name != kRemoved || run.account != "Aldric") {
+          EXPECT_EQ(1u, Names(registry, ChannelKeyPath(run.account)).count(name)) << name;
+        }
+      }
     }
   }
 }

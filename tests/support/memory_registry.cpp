@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
+
+#include "allocation_failures.h"
 
 namespace chromatte {
 namespace test {
@@ -174,7 +175,6 @@ long MemoryRegistry::InjectedFailure(RegOp op, const std::string& path, const ch
     if (failure.op != op) continue;
     if (!failure.path.empty() && !EqualsFolded(failure.path, path)) continue;
     if (!failure.value_name.empty() && !(value_name && EqualsFolded(failure.value_name, value_name))) continue;
-    if (failure.error == kThrowBadAlloc) throw std::bad_alloc();
     return failure.error;
   }
   return kRegSuccess;
@@ -202,6 +202,7 @@ MemoryRegistry::Node* MemoryRegistry::KeyFor(RegKey key, std::uint32_t rights, l
 }
 
 long MemoryRegistry::OpenKey(const std::string& path, std::uint32_t access, RegKey* key) {
+  const UncountedAllocations uncounted;
   if (const long error = InjectedFailure(RegOp::kOpen, path, nullptr)) return error;
   if (!Find(path)) return kRegFileNotFound;
   *key = next_handle_++;
@@ -210,6 +211,7 @@ long MemoryRegistry::OpenKey(const std::string& path, std::uint32_t access, RegK
 }
 
 long MemoryRegistry::EnumKey(RegKey key, std::uint32_t index, std::string* name) {
+  const UncountedAllocations uncounted;
   if (const long error = InjectedFailure(RegOp::kEnum, PathOf(key), nullptr)) return error;
   long error = kRegSuccess;
   const Node* node = KeyFor(key, kKeyEnumerateSubKeys, &error);
@@ -222,6 +224,7 @@ long MemoryRegistry::EnumKey(RegKey key, std::uint32_t index, std::string* name)
 }
 
 long MemoryRegistry::QueryValue(RegKey key, const char* name, void* data, std::uint32_t* size) {
+  const UncountedAllocations uncounted;
   if (const long error = InjectedFailure(RegOp::kQuery, PathOf(key), name)) return error;
   long error = kRegSuccess;
   const Node* node = KeyFor(key, kKeyQueryValue, &error);
@@ -239,6 +242,7 @@ long MemoryRegistry::QueryValue(RegKey key, const char* name, void* data, std::u
 }
 
 long MemoryRegistry::CreateKey(const std::string& path, std::uint32_t access, RegKey* key, bool* created) {
+  const UncountedAllocations uncounted;
   if (const long error = InjectedFailure(RegOp::kCreate, path, nullptr)) return error;
   FindOrAdd(path, created);
   *key = next_handle_++;
@@ -247,6 +251,7 @@ long MemoryRegistry::CreateKey(const std::string& path, std::uint32_t access, Re
 }
 
 long MemoryRegistry::QueryLastWriteTime(RegKey key, std::uint64_t* time) {
+  const UncountedAllocations uncounted;
   if (const long error = InjectedFailure(RegOp::kQueryInfo, PathOf(key), nullptr)) return error;
   long error = kRegSuccess;
   const Node* node = KeyFor(key, kKeyQueryValue, &error);
@@ -256,6 +261,7 @@ long MemoryRegistry::QueryLastWriteTime(RegKey key, std::uint64_t* time) {
 }
 
 long MemoryRegistry::DeleteValue(RegKey key, const char* name) {
+  const UncountedAllocations uncounted;
   if (const long error = InjectedFailure(RegOp::kDelete, PathOf(key), name)) return error;
   long error = kRegSuccess;
   Node* node = KeyFor(key, kKeySetValue, &error);
@@ -267,6 +273,7 @@ long MemoryRegistry::DeleteValue(RegKey key, const char* name) {
 
 long MemoryRegistry::SetValue(RegKey key, const char* name, std::uint32_t type, const void* data,
                               std::uint32_t size) {
+  const UncountedAllocations uncounted;
   if (const long error = InjectedFailure(RegOp::kSet, PathOf(key), name)) return error;
   long error = kRegSuccess;
   Node* node = KeyFor(key, kKeySetValue, &error);
@@ -277,12 +284,14 @@ long MemoryRegistry::SetValue(RegKey key, const char* name, std::uint32_t type, 
 }
 
 long MemoryRegistry::FlushKey(RegKey key) {
+  const UncountedAllocations uncounted;
   if (const long error = InjectedFailure(RegOp::kFlush, PathOf(key), nullptr)) return error;
   long error = kRegSuccess;
   return KeyFor(key, 0, &error) ? kRegSuccess : error;
 }
 
 long MemoryRegistry::CloseKey(RegKey key) {
+  const UncountedAllocations uncounted;
   const long injected = InjectedFailure(RegOp::kClose, PathOf(key), nullptr);
   // A close made to fail still releases the handle, so that leak counts stay exact.
   return handles_.erase(key) ? injected : kRegInvalidHandle;

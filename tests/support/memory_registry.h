@@ -2,7 +2,8 @@
 // (case-insensitive names, subkeys enumerated in Wine's name order, exact
 // types and byte sizes, per-handle access rights, a last-write time that
 // every change of a key's values moves on), with failures injected on
-// demand.
+// demand. Its calls allocate nothing that counts as the program's: the real
+// registry does not use the program's heap.
 #pragma once
 
 #include <cstdint>
@@ -39,10 +40,6 @@ class MemoryRegistry : public Registry {
   const Value* FindValue(const std::string& path, const std::string& name) const;
   std::vector<std::string> ValueNames(const std::string& path) const;
   int OpenHandleCount() const { return static_cast<int>(handles_.size()); }
-
-  // An injected error that throws std::bad_alloc instead, as a call that ran
-  // out of memory inside would.
-  static constexpr long kThrowBadAlloc = -1;
 
   // Makes every matching call fail with `error`. An empty key path or value
   // name matches any; paths of calls on a handle are the handle's key's path.

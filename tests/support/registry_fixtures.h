@@ -66,7 +66,7 @@ inline void Fill(ChannelTable* table, const std::vector<Channel>& list) {
 // save writes whatever the key holds.
 inline bool LoadChannels(Registry& registry, const std::string& account, ChannelTable* channels) {
   KeyStamp stamp;
-  return LoadAccountChannels(registry, account, channels, &stamp);
+  return LoadAccountChannels(registry, account, channels, &stamp) != ReadResult::kUnreadable;
 }
 
 inline bool SaveOver(Registry& registry, const std::string& account, const ChannelTable& channels) {

@@ -93,6 +93,8 @@ TEST(FailureWalk, EachCallOfAStartUpFailingInTurn) {
     ModalAnswers answers;
     if (calls[n].op == RegOp::kOpen && calls[n].path != kOwnKeyPath)
       answers.Expect(AnswerMessage(n == last_open ? ChannelsUnreadable("Aldric") : kPoolAccountUnreadable, IDOK, IDI_HAND));
+    if (calls[n].op == RegOp::kQuery && n > last_open)
+      answers.Expect(AnswerMessage(ChannelsReadInPart("Aldric"), IDOK, IDI_HAND));
     bool opened = false;
     RunWindow(registry, [&](HWND window, CChannelColorsDlg& dialog) {
       opened = true;
@@ -187,19 +189,26 @@ StartUp StoreStartUp(MemoryRegistry registry) {
   LoadAccounts(registry, &accounts);
   LoadPool(registry, accounts, &pool, &origin, observer);
   Texts messages(observer.unreadable.size(), kPoolAccountUnreadable);
-  if (!LoadAccountChannels(registry, accounts.names[0], &channels, &stamp))
-    messages.push_back(ChannelsUnreadable(accounts.names[0]));
+  const ReadResult read = LoadAccountChannels(registry, accounts.names[0], &channels, &stamp);
+  if (read == ReadResult::kUnreadable) messages.push_back(ChannelsUnreadable(accounts.names[0]));
+  if (read == ReadResult::kInPart) messages.push_back(ChannelsReadInPart(accounts.names[0]));
   return {messages, Entries(pool), Entries(channels), stamp, origin.own_key};
 }
 
-// Whether a save would find the key changed since `stamp`: so it is after a
-// start-up that could not read a key that exists.
-bool ChangedSince(const MemoryRegistry& registry, const std::string& path, KeyStamp stamp) {
+// What a save would find of the key, with the stamp of its reading: after a
+// start-up that could not read a key whole, or its stamp, it refuses.
+SaveResult TrialSave(const MemoryRegistry& registry, const std::string& path, KeyStamp stamp) {
   MemoryRegistry copy = registry;
   static const ChannelTable kEmpty;
-  const SaveResult result = path == kOwnKeyPath ? SavePool(copy, kEmpty, &stamp, IfChanged::kRefuse)
-                                                : SaveAccountChannels(copy, "Aldric", kEmpty, &stamp, IfChanged::kRefuse);
-  return result == SaveResult::kChanged;
+  return path == kOwnKeyPath ? SavePool(copy, kEmpty, &stamp, IfChanged::kRefuse)
+                             : SaveAccountChannels(copy, "Aldric", kEmpty, &stamp, IfChanged::kRefuse);
+}
+
+// What "Valider" asks when the save refuses.
+const char* QuestionFor(SaveResult refused) {
+  return refused == SaveResult::kChanged      ? kChannelsChanged
+         : refused == SaveResult::kReadInPart ? kChannelsUnread
+                                              : kChannelsUnverified;
 }
 
 // Fails none to two of the coming save's writes and flush; true when any.
@@ -246,8 +255,9 @@ TEST(FailureWalk, RandomFailuresKeepListsAndTablesInStep) {
         ClickButton(window, IDC_ADD);
         const bool changed = IsItemEnabled(window, IDOK);
         // A list that could not be read is not written over unasked.
-        const bool asks = changed && ChangedSince(registry, kAldric, expected.channels_stamp);
-        if (asks) answers.Expect(AnswerMessage(kChannelsChanged, IDYES, IDI_WARNING));
+        const SaveResult trial = TrialSave(registry, kAldric, expected.channels_stamp);
+        const bool asks = changed && Refused(trial);
+        if (asks) answers.Expect(AnswerMessage(QuestionFor(trial), IDYES, IDI_WARNING));
         const bool fails = !asks && FailSomeSaveCalls(registry, random) && changed;
         ValiderThroughFailures(window, registry, answers, fails);
         if (changed) {
@@ -258,7 +268,7 @@ TEST(FailureWalk, RandomFailuresKeepListsAndTablesInStep) {
 
         // An own key that could not be read has its channels merged, not
         // written over, on leaving.
-        if (!ChangedSince(registry, kOwnKeyPath, expected.own_key_stamp) && FailSomeSaveCalls(registry, random)) {
+        if (!Refused(TrialSave(registry, kOwnKeyPath, expected.own_key_stamp)) && FailSomeSaveCalls(registry, random)) {
           pool_saved = random() % 2;
           answers.Expect(AnswerMessage(kPoolNotSaved, pool_saved ? IDNO : IDYES, IDI_WARNING));
           ClickButton(window, IDCANCEL);

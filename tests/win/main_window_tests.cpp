@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "allocation_failures.h"
 #include "channel_colors_dlg.h"
 #include "list_checks.h"
 #include "messages.h"
@@ -294,15 +295,14 @@ TEST_F(MainWindow, FailedSaveSaysSoAndKeepsValiderForAnotherTry) {
   const struct {
     const char* what;
     std::function<void(MemoryRegistry&)> fail;
+    std::uint64_t failing_allocation;  // 0: none
     const char* message;
   } failures[] = {
-      {"the key cannot be opened", [](MemoryRegistry& r) { r.FailOn(RegOp::kOpen, kAldric); }, kChannelsNotSaved},
-      {"a value cannot be written", [](MemoryRegistry& r) { r.FailOn(RegOp::kSet, kAldric, "Channel1color"); },
+      {"the key cannot be opened", [](MemoryRegistry& r) { r.FailOn(RegOp::kOpen, kAldric); }, 0, kChannelsNotSaved},
+      {"a value cannot be written", [](MemoryRegistry& r) { r.FailOn(RegOp::kSet, kAldric, "Channel1color"); }, 0,
        kChannelsNotSaved},
       // A C++ exception must not unwind through the window manager.
-      {"memory runs out",
-       [](MemoryRegistry& r) { r.FailOn(RegOp::kOpen, kAldric, "", MemoryRegistry::kThrowBadAlloc); },
-       kOutOfMemory},
+      {"memory runs out", [](MemoryRegistry&) {}, 1, kOutOfMemory},
   };
   for (const auto& failure : failures) {
     SCOPED_TRACE(failure.what);
@@ -316,6 +316,7 @@ TEST_F(MainWindow, FailedSaveSaysSoAndKeepsValiderForAnotherTry) {
       {
         ModalAnswers answers;
         answers.Expect(AnswerMessage(failure.message, IDOK, IDI_HAND));
+        const auto failing = FailingAllocation::Number(failure.failing_allocation);
         ClickButton(window, IDOK);
       }
       EXPECT_TRUE(IsItemEnabled(window, IDOK));
@@ -405,50 +406,77 @@ TEST_F(MainWindow, LeavingAsksWhenASecondCopysChannelsDoNotAllFit) {
   EXPECT_EQ(chromatte::kMaxChannels, dialog.pool().count);
 }
 
+// A name too long for a short string's own room: reading it allocates.
+const Channel kLongName{std::string(200, 'N'), "l", 0x123456};
+const std::size_t kLongNameAllocation = 201;
+
 // Running out of memory part-way through the start-up ends the program after
 // the message: a window with part of its pool would save that part.
 TEST_F(MainWindow, StartUpThatRunsOutOfMemoryEndsWritingNothing) {
-  PutList(registry, kOwnKeyPath, {kNeuf, kRaid, kGuilde});
+  const Channel perso{"Perso", "p", 0x00FFFF};
+  PutList(registry, kOwnKeyPath, {kNeuf, kLongName, perso});
   PutList(registry, kAldric, {kCommerce});
-  registry.FailOn(RegOp::kQuery, kOwnKeyPath, "Channel1", MemoryRegistry::kThrowBadAlloc);
   const Snapshot own = Values(registry, kOwnKeyPath);
   CallLog log(registry);
   ModalAnswers answers;
   answers.Expect(AnswerMessage(kOutOfMemory, IDOK, IDI_HAND));
   bool shown = false;
-  EXPECT_EQ(-1, RunWindow(log, [&](HWND) { shown = true; }));
+  {
+    const auto failing = FailingAllocation::OfSize(kLongNameAllocation);
+    EXPECT_EQ(-1, RunWindow(log, [&](HWND) { shown = true; }));
+    EXPECT_TRUE(failing.failed());
+  }
   EXPECT_FALSE(shown);
   EXPECT_EQ(own, Values(registry, kOwnKeyPath));
   for (const CallLog::Call& call : log.calls())
     EXPECT_TRUE(call.op != RegOp::kCreate && call.op != RegOp::kSet && call.op != RegOp::kDelete) << call.value;
 }
 
-// An account whose reading runs out of memory shows no channel, and its
-// channels are not written over unasked.
-TEST_F(MainWindow, AccountThatRunsOutOfMemoryShowsNoneAndIsNotWrittenOverUnasked) {
+// An account that a failed call or memory running out cuts short says so,
+// and its channels are not written over unasked.
+TEST_F(MainWindow, AccountReadInPartSaysSoAndIsNotWrittenOverUnasked) {
   const std::string bors = ChannelKeyPath("Bors");
   PutList(registry, kAldric, {kCommerce});
-  PutList(registry, bors, {kGuilde, kRaid, kNeuf});
+  PutList(registry, bors, {kGuilde, kLongName, kRaid, kNeuf});
   const Snapshot stored = Values(registry, bors);
-  CChannelColorsDlg dialog(registry);
-  RunModal(dialog, nullptr, [&](HWND window) {
-    const HWND channels = Item(window, IDC_CHANNEL_LIST);
-    ModalAnswers answers;
-    registry.FailOn(RegOp::kQuery, bors, "Channel1", MemoryRegistry::kThrowBadAlloc);
-    answers.Expect(AnswerMessage(kOutOfMemory, IDOK, IDI_HAND));
-    SelectComboItem(Item(window, IDC_ACCOUNT_COMBO), 1);
-    registry.ClearFailures();
-    EXPECT_EQ(0, dialog.channels().count);
-    EXPECT_EQ(std::vector<std::string>{}, ListTexts(channels));
-    EXPECT_FALSE(IsItemEnabled(window, IDOK));
+  const struct {
+    const char* what;
+    std::function<void(MemoryRegistry&)> fail_call;
+    std::size_t failing_allocation;  // 0: none
+    std::string message;
+    std::vector<Channel> shown;
+  } cuts[] = {
+      {"a call fails", [&](MemoryRegistry& r) { r.FailOn(RegOp::kQuery, bors, "Channel2pwd"); }, 0,
+       ChannelsReadInPart("Bors"), {kGuilde, kLongName}},
+      {"memory runs out", [](MemoryRegistry&) {}, kLongNameAllocation, kOutOfMemory, {}},
+  };
+  for (const auto& cut : cuts) {
+    SCOPED_TRACE(cut.what);
+    CChannelColorsDlg dialog(registry);
+    RunModal(dialog, nullptr, [&](HWND window) {
+      const HWND channels = Item(window, IDC_CHANNEL_LIST);
+      ModalAnswers answers;
+      answers.Expect(AnswerMessage(cut.message, IDOK, IDI_HAND));
+      cut.fail_call(registry);
+      {
+        const auto failing = FailingAllocation::OfSize(cut.failing_allocation);
+        SelectComboItem(Item(window, IDC_ACCOUNT_COMBO), 1);
+      }
+      registry.ClearFailures();
+      EXPECT_EQ(0, answers.pending());
+      EXPECT_EQ(cut.shown, Entries(dialog.channels()));
+      EXPECT_TRUE(ChannelListInStep(dialog, channels));
+      EXPECT_FALSE(IsItemEnabled(window, IDOK));
 
-    ClickItem(Item(window, IDC_POOL_LIST), 0);
-    ClickButton(window, IDC_ADD);
-    answers.Expect(AnswerMessage(kChannelsChanged, IDNO, IDI_WARNING));
-    ClickButton(window, IDOK);
-    EXPECT_EQ(stored, Values(registry, bors));
-    ClickButton(window, IDCANCEL);
-  });
+      ClickItem(Item(window, IDC_POOL_LIST), 0);
+      ClickButton(window, IDC_ADD);
+      answers.Expect(AnswerMessage(kChannelsUnread, IDNO, IDI_WARNING));
+      ClickButton(window, IDOK);
+      EXPECT_EQ(stored, Values(registry, bors));
+      EXPECT_TRUE(IsItemEnabled(window, IDOK));
+      ClickButton(window, IDCANCEL);
+    });
+  }
 }
 
 TEST_F(MainWindow, PoolPartlyWrittenAlsoAsksBeforeLeaving) {

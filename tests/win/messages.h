@@ -20,6 +20,12 @@ inline const char kOutOfMemory[] = "M\xE9moire insuffisante pour terminer l'op\x
 inline const char kChannelsChanged[] =
     "Les channels de ce compte ont \xE9t\xE9 modifi\xE9s par un autre programme depuis leur lecture.\n"
     "Les remplacer quand m\xEAme ?";
+inline const char kChannelsUnread[] =
+    "Les channels de ce compte n'ont pas tous pu \xEAtre lus : ceux qui n'ont pas \xE9t\xE9 lus seront effac\xE9s.\n"
+    "Les remplacer quand m\xEAme ?";
+inline const char kChannelsUnverified[] =
+    "Chromatte n'a pas pu v\xE9rifier si un autre programme a modifi\xE9 les channels de ce compte depuis leur "
+    "lecture.\nLes remplacer quand m\xEAme ?";
 inline const char kConfirmDelete[] =
     "Etes vous sure de vouloir effacer le(s) channel(s) s\xE9l\xE9" "ctionn\xE9(s) ?";
 
@@ -31,6 +37,11 @@ inline std::string PoolChannelsLost(int count) {
 inline std::string ChannelsUnreadable(const std::string& account) {
   return "Erreur de lecture des channels dans la base de registre.\nAucun channel trouv\xE9 dans \"" + account +
          "\".";
+}
+
+inline std::string ChannelsReadInPart(const std::string& account) {
+  return "Erreur de lecture des channels dans la base de registre.\nLes channels de \"" + account +
+         "\" n'ont pas tous pu \xEAtre lus.";
 }
 
 }  // namespace test

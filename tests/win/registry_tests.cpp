@@ -128,7 +128,7 @@ TEST_F(Win32Store, StampSeesAValueSetOrDeletedByAnotherProgram) {
   RawPutList(key, {{"Guilde", "g", 1}, {"Commerce", "", 2}});
   ChannelTable table;
   KeyStamp stamp;
-  ASSERT_TRUE(LoadAccountChannels(registry_, "Joueur", &table, &stamp));
+  ASSERT_EQ(ReadResult::kWhole, LoadAccountChannels(registry_, "Joueur", &table, &stamp));
   table.count = 1;
   const struct {
     const char* what;
