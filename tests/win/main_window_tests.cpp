@@ -433,8 +433,9 @@ TEST_F(MainWindow, StartUpThatRunsOutOfMemoryEndsWritingNothing) {
 }
 
 // An account that a failed call or memory running out cuts short says so,
-// and its channels are not written over unasked.
-TEST_F(MainWindow, AccountReadInPartSaysSoAndIsNotWrittenOverUnasked) {
+// and its channels are not written over unasked; nor are they when its
+// last-write time cannot be read, which leaves another program's writes unseen.
+TEST_F(MainWindow, AccountThatMayHoldMoreIsNotWrittenOverUnasked) {
   const std::string bors = ChannelKeyPath("Bors");
   PutList(registry, kAldric, {kCommerce});
   PutList(registry, bors, {kGuilde, kLongName, kRaid, kNeuf});
@@ -443,12 +444,15 @@ TEST_F(MainWindow, AccountReadInPartSaysSoAndIsNotWrittenOverUnasked) {
     const char* what;
     std::function<void(MemoryRegistry&)> fail_call;
     std::size_t failing_allocation;  // 0: none
-    std::string message;
+    std::string message;  // when read
     std::vector<Channel> shown;
+    const char* question;  // before "Valider" writes
   } cuts[] = {
       {"a call fails", [&](MemoryRegistry& r) { r.FailOn(RegOp::kQuery, bors, "Channel2pwd"); }, 0,
-       ChannelsReadInPart("Bors"), {kGuilde, kLongName}},
-      {"memory runs out", [](MemoryRegistry&) {}, kLongNameAllocation, kOutOfMemory, {}},
+       ChannelsReadInPart("Bors"), {kGuilde, kLongName}, kChannelsUnread},
+      {"memory runs out", [](MemoryRegistry&) {}, kLongNameAllocation, kOutOfMemory, {}, kChannelsUnread},
+      {"the last-write time cannot be read", [&](MemoryRegistry& r) { r.FailOn(RegOp::kQueryInfo, bors); }, 0, "",
+       {kGuilde, kLongName, kRaid, kNeuf}, kChannelsUnverified},
   };
   for (const auto& cut : cuts) {
     SCOPED_TRACE(cut.what);
@@ -456,7 +460,7 @@ TEST_F(MainWindow, AccountReadInPartSaysSoAndIsNotWrittenOverUnasked) {
     RunModal(dialog, nullptr, [&](HWND window) {
       const HWND channels = Item(window, IDC_CHANNEL_LIST);
       ModalAnswers answers;
-      answers.Expect(AnswerMessage(cut.message, IDOK, IDI_HAND));
+      if (!cut.message.empty()) answers.Expect(AnswerMessage(cut.message, IDOK, IDI_HAND));
       cut.fail_call(registry);
       {
         const auto failing = FailingAllocation::OfSize(cut.failing_allocation);
@@ -470,7 +474,7 @@ TEST_F(MainWindow, AccountReadInPartSaysSoAndIsNotWrittenOverUnasked) {
 
       ClickItem(Item(window, IDC_POOL_LIST), 0);
       ClickButton(window, IDC_ADD);
-      answers.Expect(AnswerMessage(kChannelsUnread, IDNO, IDI_WARNING));
+      answers.Expect(AnswerMessage(cut.question, IDNO, IDI_WARNING));
       ClickButton(window, IDOK);
       EXPECT_EQ(stored, Values(registry, bors));
       EXPECT_TRUE(IsItemEnabled(window, IDOK));
