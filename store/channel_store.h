@@ -58,7 +58,7 @@ enum class ReadResult {
   kUnreadable,  // the key could not be opened: nothing read
 };
 
-// What a save does with a key that changed since its stamp.
+// What a save does with a key that may hold what the table lacks.
 enum class IfChanged { kRefuse, kOverwrite };
 
 // Replaces `channels` by the account's list and *stamp by the key's. A list
