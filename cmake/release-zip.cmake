@@ -1,0 +1,54 @@
+# Makes the release ZIP, <name>.zip in the build folder, from what the
+# project installs; the "package" target runs it:
+#   cmake -D BUILD_DIR=<build> -D CONFIG=<config> -D SOURCE_DIR=<sources>
+#         -D NAME=<name> -P release-zip.cmake
+# The same sources give the same bytes: every file is dated from the commit
+# and listed by name, with the modes the install gives it, and neither the
+# builder's user nor time zone is written. CPack and cmake -E tar write the
+# user's uid into every entry, so Info-ZIP's zip -X makes the archive.
+cmake_minimum_required(VERSION 3.16)
+
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    list(JOIN ARGN " " command)
+    message(FATAL_ERROR "${command}: ${result}")
+  endif()
+endfunction()
+
+find_program(ZIP_EXECUTABLE zip)
+if(NOT ZIP_EXECUTABLE)
+  message(FATAL_ERROR "The release ZIP needs Info-ZIP's zip (Debian package zip).")
+endif()
+
+# The files' date: SOURCE_DATE_EPOCH, else the time of the commit checked out
+# in SOURCE_DIR itself (not of a repository it was unpacked in), else the
+# date of CMakeLists.txt, which git archive sets to the commit's time.
+if(DEFINED ENV{SOURCE_DATE_EPOCH})
+  set(epoch $ENV{SOURCE_DATE_EPOCH})
+else()
+  execute_process(COMMAND git -C ${SOURCE_DIR} rev-parse --show-toplevel
+    RESULT_VARIABLE result OUTPUT_VARIABLE top ERROR_QUIET OUTPUT_STRIP_TRAILING_WHITESPACE)
+  get_filename_component(sources "${SOURCE_DIR}" REALPATH)
+  if(result EQUAL 0 AND top STREQUAL sources)
+    execute_process(COMMAND git -C ${SOURCE_DIR} log -1 --format=%ct
+      OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE)
+  else()
+    file(TIMESTAMP ${SOURCE_DIR}/CMakeLists.txt epoch %s UTC)
+    message("No SOURCE_DATE_EPOCH and no git checkout: the ZIP's files take the date of CMakeLists.txt.")
+  endif()
+endif()
+
+set(stage ${BUILD_DIR}/release-zip)
+file(REMOVE_RECURSE ${stage})
+if(CONFIG)
+  set(config --config ${CONFIG})
+endif()
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} ${config} --prefix ${stage}/${NAME})
+file(GLOB_RECURSE files RELATIVE ${stage} ${stage}/*)
+run(touch -d @${epoch} ${files} WORKING_DIRECTORY ${stage})
+# zip writes each file's local time.
+set(ENV{TZ} UTC)
+file(REMOVE ${BUILD_DIR}/${NAME}.zip)
+run(${ZIP_EXECUTABLE} -X -D -q ${BUILD_DIR}/${NAME}.zip ${files} WORKING_DIRECTORY ${stage})
+message(STATUS "Release ZIP: ${BUILD_DIR}/${NAME}.zip")
