@@ -1,6 +1,10 @@
 #include "color_list_box.h"
 
+#include <algorithm>
 #include <new>
+
+// The name is drawn this far below its row's top.
+static const int kTextTop = 2;
 
 int CColorListBox::InsertColorItem(const std::string& text, COLORREF color) {
   char shown[kMaxItemText + 1];
@@ -36,9 +40,30 @@ void CColorListBox::DeleteItems(const Selection& items) {
     if (items.test(i)) DeleteString(i);
 }
 
+// The text's offset and the font's full height, accents and descenders
+// included; 0 when it cannot be measured.
+static UINT TextRowHeight(HWND list) {
+  const HDC dc = GetDC(list);
+  if (!dc) return 0;
+  // A list given no font draws with the system font, the DC's own.
+  const HFONT font = reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0));
+  const HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+  TEXTMETRICA metrics = {};
+  const bool measured = GetTextMetricsA(dc, &metrics) != FALSE;
+  if (old) SelectObject(dc, old);
+  ReleaseDC(list, dc);
+  return measured ? static_cast<UINT>(kTextTop + metrics.tmHeight) : 0;
+}
+
 void CColorListBox::OnAttach() {
   ResetContentOnce();
   SetCurSel(0);
+  m_textRowHeight = TextRowHeight(hwnd_);
+}
+
+bool CColorListBox::MeasureItem(MEASUREITEMSTRUCT& item) {
+  item.itemHeight = (std::max)(item.itemHeight, m_textRowHeight);
+  return true;
 }
 
 void CColorListBox::ResetContentOnce() {
@@ -81,7 +106,7 @@ bool CColorListBox::DrawItem(const DRAWITEMSTRUCT& item) {
     SetTextColor(dc, swatch_color);
   }
   SetBkMode(dc, TRANSPARENT);
-  TextOutW(dc, bounds.left + quarter + 2, bounds.top + 2, text.c_str(), static_cast<int>(text.size()));
+  TextOutW(dc, bounds.left + quarter + 2, bounds.top + kTextTop, text.c_str(), static_cast<int>(text.size()));
   FillSolidRect(dc, swatch, swatch_color);
   FrameRect(dc, &swatch, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
   return true;

@@ -40,6 +40,10 @@ class CColorListBox : public win::ListBox {
   Selection SelectedItems(int count) const;
   void DeleteItems(const Selection& items);
   bool DrawItem(const DRAWITEMSTRUCT& item) override;
+  // A row is as high as the list proposes, or as its text needs if more: the
+  // list proposes the height of the system font it was created with, which
+  // a scaled screen's dialog font outgrows.
+  bool MeasureItem(MEASUREITEMSTRUCT& item) override;
 
  protected:
   // The template's list starts empty whatever it held before being attached.
@@ -49,4 +53,7 @@ class CColorListBox : public win::ListBox {
   void ResetContentOnce();
 
   bool m_contentReset = false;
+  // What a row needs for its text in the list's font, measured when the list
+  // is attached (its dialog has given it its font by then), not per item.
+  UINT m_textRowHeight = 0;
 };

@@ -3,6 +3,7 @@
 // and one round on the real registry.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -70,6 +71,44 @@ COLORREF SwatchColor(HWND list, int index) {
   DeleteObject(bitmap);
   DeleteDC(dc);
   return color;
+}
+
+int ScreenDpi() {
+  const HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
+// The full height of the list's font, accents and descenders included.
+int FontHeight(HWND list) {
+  const HDC dc = GetDC(list);
+  const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0)));
+  TEXTMETRICA metrics = {};
+  GetTextMetricsA(dc, &metrics);
+  SelectObject(dc, old);
+  ReleaseDC(list, dc);
+  return metrics.tmHeight;
+}
+
+std::vector<int> RowHeights(HWND list) {
+  std::vector<int> heights(static_cast<std::size_t>(SendMessageA(list, LB_GETCOUNT, 0, 0)));
+  for (std::size_t i = 0; i < heights.size(); ++i)
+    heights[i] = static_cast<int>(SendMessageA(list, LB_GETITEMHEIGHT, i, 0));
+  return heights;
+}
+
+// The height a row of the window's lists gets when nobody answers its
+// measure request: that of a list of the same style and font, added to the
+// window under an identifier the window does not know.
+int ProposedRowHeight(HWND window) {
+  const HWND list = CreateWindowExA(0, "ListBox", "", GetWindowLongA(Item(window, IDC_POOL_LIST), GWL_STYLE), 0, 0,
+                                    100, 100, window, reinterpret_cast<HMENU>(0x7FFF), nullptr, nullptr);
+  SendMessageA(list, WM_SETFONT, SendMessageA(window, WM_GETFONT, 0, 0), FALSE);
+  SendMessageA(list, LB_INSERTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("Commerce"));
+  const int height = static_cast<int>(SendMessageA(list, LB_GETITEMHEIGHT, 0, 0));
+  DestroyWindow(list);
+  return height;
 }
 
 INT_PTR RunWindow(chromatte::Registry& registry, const std::function<void(HWND)>& script) {
@@ -264,6 +303,57 @@ TEST_F(MainWindow, AboutBoxOpensFromItsSystemMenuEntryAndTheQuestionButton) {
     EXPECT_EQ(1, answers.pending());
     ClickButton(window, IDC_ABOUT);
     EXPECT_EQ(0, answers.pending());
+    ClickButton(window, IDCANCEL);
+  });
+}
+
+// ---------------------------------------------------------------------------
+// Rows at the screen's scale. Wine reads its DPI when a program starts:
+// ctest runs the scaled test again in a prefix set to 144 DPI.
+
+TEST_F(MainWindow, RowsAtAScaledDpiHoldTheirNamesWhole) {
+  if (ScreenDpi() == 96) GTEST_SKIP() << "the screen is not scaled (96 DPI)";
+  PutList(registry, kOwnKeyPath, {kNeuf});
+  PutList(registry, kAldric, {kCommerce, kGuilde, kRaid});
+  PutList(registry, ChannelKeyPath("Bors"), {kGuilde});
+  RunWindow(registry, [&](HWND window) {
+    const HWND pool = Item(window, IDC_POOL_LIST), channels = Item(window, IDC_CHANNEL_LIST);
+    const auto expect_rows_fit = [](HWND list, const char* what) {
+      const std::vector<int> heights = RowHeights(list);
+      ASSERT_FALSE(heights.empty()) << what;
+      EXPECT_GE(*std::min_element(heights.begin(), heights.end()), FontHeight(list) + 2)
+          << what << " at " << ScreenDpi() << " DPI";
+    };
+    expect_rows_fit(pool, "pool at start");
+    expect_rows_fit(channels, "channels at start");
+    // Rows added later: "Ajouter >>", "Créer", "Editer", another account.
+    ClickItem(pool, 0);
+    ClickButton(window, IDC_ADD);
+    ModalAnswers answers;
+    answers.Expect(AnswerChannelEdit("Nouveau", "", IDOK));
+    ClickButton(window, IDC_CREATE);
+    ClickItem(pool, 0);
+    answers.Expect(AnswerChannelEdit("Neuf", "autre", IDOK));
+    ClickButton(window, IDC_EDIT);
+    expect_rows_fit(pool, "pool after Creer and Editer");
+    expect_rows_fit(channels, "channels after Ajouter");
+    SelectComboItem(Item(window, IDC_ACCOUNT_COMBO), 1);
+    expect_rows_fit(channels, "channels of another account");
+    ClickButton(window, IDCANCEL);
+  });
+}
+
+TEST_F(MainWindow, RowsAt96DpiKeepTheHeightTheListsPropose) {
+  if (ScreenDpi() != 96) GTEST_SKIP() << "the screen is at " << ScreenDpi() << " DPI, not 96";
+  PutList(registry, kOwnKeyPath, {kNeuf});
+  PutList(registry, kAldric, {kCommerce, kGuilde, kRaid});
+  RunWindow(registry, [&](HWND window) {
+    // Wine proposes 16 pixels, which the 13-pixel font fits: the rows keep
+    // them. A platform proposing less gets the font's need.
+    const HWND pool = Item(window, IDC_POOL_LIST);
+    const int row = (std::max)(ProposedRowHeight(window), FontHeight(pool) + 2);
+    EXPECT_EQ(std::vector<int>(4, row), RowHeights(pool));
+    EXPECT_EQ(std::vector<int>(3, row), RowHeights(Item(window, IDC_CHANNEL_LIST)));
     ClickButton(window, IDCANCEL);
   });
 }

@@ -97,6 +97,16 @@ bool Dialog::HandleCommand(int id, int code, HWND control) {
   return OnCommand(id, code);
 }
 
+// A measure request names its control by identifier only. GetDlgItem asks
+// Wine's server each time, and a list being filled asks for every item it
+// adds, up to 512 at a start-up: the last control found is kept.
+HWND Dialog::OwnerDrawItem(UINT id) {
+  const HWND kept = owner_draw_item_;
+  if (!kept || GetParent(kept) != hwnd_ || GetDlgCtrlID(kept) != static_cast<int>(id))
+    owner_draw_item_ = GetItem(static_cast<int>(id));
+  return owner_draw_item_;
+}
+
 INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   // No C++ exception may unwind through the window manager. The program's
   // code raises none of its own: the standard library's say memory ran out,
@@ -136,6 +146,14 @@ INT_PTR Dialog::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
       const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
       Window* control = FromHandle(item->hwndItem);
       if (!control || !control->DrawItem(*item)) return FALSE;
+      SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, TRUE);
+      return TRUE;
+    }
+    case WM_MEASUREITEM: {
+      auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lparam);
+      if (item->CtlType == ODT_MENU) return FALSE;
+      Window* control = FromHandle(dialog->OwnerDrawItem(item->CtlID));
+      if (!control || !control->MeasureItem(*item)) return FALSE;
       SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, TRUE);
       return TRUE;
     }

@@ -75,9 +75,11 @@ class Dialog : public Window {
   static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   static INT_PTR HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   bool HandleCommand(int id, int code, HWND control);
+  HWND OwnerDrawItem(UINT id);
 
   int template_id_;
   bool transferring_ = false;
+  HWND owner_draw_item_ = nullptr;
 };
 
 }  // namespace win

@@ -1,6 +1,6 @@
 // A window handle with the few calls every control needs. Attached windows
 // carry a pointer back to their object, so a dialog can hand owner-draw
-// requests to the control object that paints them. The pointer is the
+// requests to the control object that measures and paints them. The pointer is the
 // window's user data: a dialog looks its object up for every message it
 // gets, and under Wine a window property would cost a wineserver round trip
 // each time, as much as a registry read.
@@ -39,6 +39,9 @@ class Window {
 
   // Paints one item of an owner-drawn control; false when the object does not.
   virtual bool DrawItem(const DRAWITEMSTRUCT&) { return false; }
+  // Sizes one item of an owner-drawn control; false when the object leaves
+  // it as the control proposes.
+  virtual bool MeasureItem(MEASUREITEMSTRUCT&) { return false; }
 
  protected:
   virtual void OnAttach() {}
