@@ -1,9 +1,9 @@
 // A window handle with the few calls every control needs. Attached windows
 // carry a pointer back to their object, so a dialog can hand owner-draw
-// requests to the control object that measures and paints them. The pointer is the
-// window's user data: a dialog looks its object up for every message it
-// gets, and under Wine a window property would cost a wineserver round trip
-// each time, as much as a registry read.
+// requests to the control object that measures and paints them. The pointer
+// is the window's user data: a dialog looks its object up for every message
+// it gets, and under Wine a window property would cost a wineserver round
+// trip each time, as much as a registry read.
 #pragma once
 
 #include <windows.h>
