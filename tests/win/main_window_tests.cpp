@@ -104,7 +104,7 @@ std::vector<int> RowHeights(HWND list) {
 int ProposedRowHeight(HWND window) {
   const HWND list = CreateWindowExA(0, "ListBox", "", GetWindowLongA(Item(window, IDC_POOL_LIST), GWL_STYLE), 0, 0,
                                     100, 100, window, reinterpret_cast<HMENU>(0x7FFF), nullptr, nullptr);
-  SendMessageA(list, WM_SETFONT, SendMessageA(window, WM_GETFONT, 0, 0), FALSE);
+  SendMessageA(list, WM_SETFONT, static_cast<WPARAM>(SendMessageA(window, WM_GETFONT, 0, 0)), FALSE);
   SendMessageA(list, LB_INSERTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("Commerce"));
   const int height = static_cast<int>(SendMessageA(list, LB_GETITEMHEIGHT, 0, 0));
   DestroyWindow(list);
