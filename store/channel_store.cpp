@@ -232,8 +232,8 @@ void LoadPool(Registry& registry, const AccountList& accounts, ChannelTable* poo
   origin->own_key.read_in_part = true;  // until the reading ends: memory may run out first
   origin->names.clear();
   {
-    // A list cut short holds less than the key: leaving then merges the key
-    // rather than writing over it.
+    // A list cut short holds less than the key: its stamp says so, and the
+    // pool is then never saved over the key.
     ScopedKey own(registry);
     if (OpenToRead(registry, own, kOwnKeyPath, &origin->own_key))
       origin->own_key.read_in_part = !ReadChannelList(registry, own.get(), pool, &observer);

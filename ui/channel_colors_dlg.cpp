@@ -139,7 +139,10 @@ void CChannelColorsDlg::LoadAccounts() {
   if (m_accounts.count == 0) ExitWithError(IDS_NO_ACCOUNT);
 }
 
-void CChannelColorsDlg::LoadPool() { chromatte::LoadPool(m_registry, m_accounts, &m_pool, &m_poolOrigin, *this); }
+void CChannelColorsDlg::LoadPool() {
+  chromatte::LoadPool(m_registry, m_accounts, &m_pool, &m_poolOrigin, *this);
+  if (m_poolOrigin.own_key.read_in_part) ShowError(win::LoadResourceString(IDS_POOL_READ_IN_PART));
+}
 
 void CChannelColorsDlg::OnPoolEntryAdded(int entry) { AppendPoolItem(entry); }
 
@@ -185,10 +188,16 @@ void CChannelColorsDlg::OnOK() {
 
 void CChannelColorsDlg::OnCancel() {
   SaveResult saved = chromatte::SavePool(m_registry, m_pool, &m_poolOrigin.own_key, IfChanged::kRefuse);
-  // A second copy has left since this one started, saving its pool, or the
-  // own key was not read whole: the channels this pool lacks come into it
-  // first. A key that cannot be read to its end is not written over: the
-  // pool counts as not saved.
+  // An own key that the start-up could not read whole is never written: the
+  // pool lacks some of its channels, and holds an account's colour and
+  // password for others, which no merge can tell from the user's changes.
+  if (saved == SaveResult::kReadInPart) {
+    if (Ask(IDS_POOL_UNREAD, kWarning)) Dialog::OnCancel();
+    return;
+  }
+  // A second copy has left since this one started, saving its pool: the
+  // channels this pool lacks come into it first. A key that cannot be read
+  // to its end is not written over: the pool counts as not saved.
   if (chromatte::Refused(saved)) {
     int lost = 0;
     const bool merged = MergeOwnKeyChanges(&lost);

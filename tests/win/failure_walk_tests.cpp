@@ -93,6 +93,8 @@ TEST(FailureWalk, EachCallOfAStartUpFailingInTurn) {
     ModalAnswers answers;
     if (calls[n].op == RegOp::kOpen && calls[n].path != kOwnKeyPath)
       answers.Expect(AnswerMessage(n == last_open ? ChannelsUnreadable("Aldric") : kPoolAccountUnreadable, IDOK, IDI_HAND));
+    if (calls[n].path == kOwnKeyPath && (calls[n].op == RegOp::kOpen || calls[n].op == RegOp::kQuery))
+      answers.Expect(AnswerMessage(kPoolReadInPart, IDOK, IDI_HAND));
     if (calls[n].op == RegOp::kQuery && n > last_open)
       answers.Expect(AnswerMessage(ChannelsReadInPart("Aldric"), IDOK, IDI_HAND));
     bool opened = false;
@@ -189,6 +191,7 @@ StartUp StoreStartUp(MemoryRegistry registry) {
   LoadAccounts(registry, &accounts);
   LoadPool(registry, accounts, &pool, &origin, observer);
   Texts messages(observer.unreadable.size(), kPoolAccountUnreadable);
+  if (origin.own_key.read_in_part) messages.push_back(kPoolReadInPart);
   const ReadResult read = LoadAccountChannels(registry, accounts.names[0], &channels, &stamp);
   if (read == ReadResult::kUnreadable) messages.push_back(ChannelsUnreadable(accounts.names[0]));
   if (read == ReadResult::kInPart) messages.push_back(ChannelsReadInPart(accounts.names[0]));
@@ -237,6 +240,7 @@ TEST(FailureWalk, RandomFailuresKeepListsAndTablesInStep) {
     const auto before = State(registry);
     Channels pool;
     bool pool_saved = true;
+    const Snapshot own_before = test::Values(registry, kOwnKeyPath);
     {
       ModalAnswers answers;
       for (const std::string& text : expected.messages) answers.Expect(AnswerMessage(text, IDOK, IDI_HAND));
@@ -263,8 +267,14 @@ TEST(FailureWalk, RandomFailuresKeepListsAndTablesInStep) {
         EXPECT_TRUE(InStep(dialog, window));
         EXPECT_EQ(0, registry.OpenHandleCount());
 
-        // An own key that could not be read has its channels merged, not
-        // written over, on leaving.
+        // An own key that could not be read whole is not written over.
+        if (expected.own_key_stamp.read_in_part) {
+          answers.Expect(AnswerMessage(kPoolUnread, IDYES, IDI_WARNING));
+          ClickButton(window, IDCANCEL);
+          pool_saved = false;
+          EXPECT_EQ(own_before, test::Values(registry, kOwnKeyPath));
+          return;
+        }
         if (!Refused(TrialSave(registry, kOwnKeyPath, expected.own_key_stamp)) && FailSomeSaveCalls(registry, random)) {
           pool_saved = random() % 2;
           answers.Expect(AnswerMessage(kPoolNotSaved, pool_saved ? IDNO : IDYES, IDI_WARNING));

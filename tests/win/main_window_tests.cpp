@@ -573,6 +573,46 @@ TEST_F(MainWindow, AccountThatMayHoldMoreIsNotWrittenOverUnasked) {
   }
 }
 
+// A call that fails once while the start-up reads the own key: the pool
+// holds the key's first channels, then the accounts'. The user is told, and
+// leaving writes nothing over the key, which keeps every channel with its
+// own colour and password.
+TEST_F(MainWindow, PoolReadInPartIsNeverSavedOverItsKey) {
+  std::vector<Channel> full_pool, account_of_300;
+  for (int i = 0; i < chromatte::kMaxChannels; ++i) full_pool.push_back({"P" + std::to_string(i), "p", 0x102030});
+  for (int i = 0; i < 300; ++i) account_of_300.push_back({"A" + std::to_string(i), "a", 0x302010});
+  const Channel own_raid{"Raid", "own-pw", 0xFF0000}, account_raid{"Raid", "acc-pw", 0x0000FF};
+  const struct {
+    const char* what;
+    std::vector<Channel> own, account;
+    const char* failing_value;
+  } cases[] = {
+      {"full pool", full_pool, account_of_300, "Channel300pwd"},
+      {"room left", {kNeuf, own_raid, kGuilde}, {kCommerce, account_raid}, "Channel1"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    MemoryRegistry registry;
+    PutList(registry, kOwnKeyPath, c.own);
+    PutList(registry, kAldric, c.account);
+    const Snapshot own = Values(registry, kOwnKeyPath);
+    registry.FailOn(RegOp::kQuery, kOwnKeyPath, c.failing_value);
+    ModalAnswers answers;
+    answers.Expect(AnswerMessage(kPoolReadInPart, IDOK, IDI_HAND));
+    const INT_PTR result = RunWindow(registry, [&](HWND window) {
+      registry.ClearFailures();
+      EXPECT_EQ(0, answers.pending());
+      answers.Expect(AnswerMessage(kPoolUnread, IDNO, IDI_WARNING));
+      ClickButton(window, IDCANCEL);
+      EXPECT_TRUE(IsWindowVisible(window));
+      answers.Expect(AnswerMessage(kPoolUnread, IDYES, IDI_WARNING));
+      ClickButton(window, IDCANCEL);
+    });
+    EXPECT_EQ(IDCANCEL, result);
+    EXPECT_EQ(own, Values(registry, kOwnKeyPath));
+  }
+}
+
 TEST_F(MainWindow, PoolPartlyWrittenAlsoAsksBeforeLeaving) {
   registry.FailOn(RegOp::kSet, kOwnKeyPath, "Channel0pwd");
   PutList(registry, kAldric, {kCommerce});

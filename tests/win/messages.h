@@ -26,6 +26,12 @@ inline const char kChannelsUnread[] =
 inline const char kChannelsUnverified[] =
     "Chromatte n'a pas pu v\xE9rifier si un autre programme a modifi\xE9 les channels de ce compte depuis leur "
     "lecture.\nLes remplacer quand m\xEAme ?";
+inline const char kPoolReadInPart[] =
+    "Erreur de lecture du pool dans la base de registre.\nLes channels du pool n'ont pas tous pu \xEAtre lus : le "
+    "pool ne sera pas enregistr\xE9 en quittant.";
+inline const char kPoolUnread[] =
+    "Les channels du pool n'ont pas tous pu \xEAtre lus au d\xE9marrage : le pool n'est pas enregistr\xE9, pour n'en "
+    "perdre aucun.\nQuitter sans l'enregistrer ?";
 inline const char kConfirmDelete[] =
     "Etes vous sure de vouloir effacer le(s) channel(s) s\xE9l\xE9" "ctionn\xE9(s) ?";
 
