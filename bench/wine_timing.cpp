@@ -31,7 +31,7 @@ using chromatte::test::Channel;
 using chromatte::test::Slot;
 
 constexpr int kAccounts = chromatte::kMaxAccounts;
-// Per list item added at start-up: 3 to 5 us here, 70 when each item cost
+// Per list item added at start-up: 3 to 6 us here, 60 to 70 when each item cost
 // two round trips to Wine's server (a6a0c54).
 constexpr double kItemLimitUs = 15;
 
