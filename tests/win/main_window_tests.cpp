@@ -343,6 +343,26 @@ TEST_F(MainWindow, RowsAt96DpiKeepTheHeightTheListsPropose) {
   });
 }
 
+// Each row a list adds or paints asks the window: the answers leave the
+// dialog's message result alone, each change of which is a round trip to
+// Wine's server, and another to clear it before the next message.
+TEST_F(MainWindow, RowsAreMeasuredAndDrawnWithoutSettingTheMessageResult) {
+  PutList(registry, kOwnKeyPath, {kNeuf});
+  PutList(registry, kAldric, {kCommerce});
+  RunWindow(registry, [&](HWND window) {
+    const HWND pool = Item(window, IDC_POOL_LIST);
+    // A dialog's SendMessage returns what DWLP_MSGRESULT holds.
+    MEASUREITEMSTRUCT measure = {ODT_LISTBOX, IDC_POOL_LIST, 0, 0, 1, 0};
+    EXPECT_EQ(0, SendMessageA(window, WM_MEASUREITEM, IDC_POOL_LIST, reinterpret_cast<LPARAM>(&measure)));
+    EXPECT_EQ(static_cast<UINT>(FontHeight(pool) + 2), measure.itemHeight);
+    const HDC dc = CreateCompatibleDC(nullptr);
+    DRAWITEMSTRUCT draw = {ODT_LISTBOX, IDC_POOL_LIST, 0, ODA_DRAWENTIRE, 0, pool, dc, {0, 0, 100, 16}, 0};
+    EXPECT_EQ(0, SendMessageA(window, WM_DRAWITEM, IDC_POOL_LIST, reinterpret_cast<LPARAM>(&draw)));
+    DeleteDC(dc);
+    ClickButton(window, IDCANCEL);
+  });
+}
+
 // ---------------------------------------------------------------------------
 // Saving and leaving
 

@@ -141,21 +141,21 @@ INT_PTR Dialog::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
   switch (message) {
     case WM_COMMAND:
       return dialog->HandleCommand(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam));
+    // Owner-draw requests go back to the control object that answers them.
+    // Their senders read the structure, never the result: DWLP_MSGRESULT is
+    // left alone, as each change of it is a round trip to Wine's server, and
+    // its dialog manager clears it again before the next message, two per
+    // list item added or drawn.
     case WM_DRAWITEM: {
-      // Owner-draw requests go back to the control object that paints them.
       const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
       Window* control = FromHandle(item->hwndItem);
-      if (!control || !control->DrawItem(*item)) return FALSE;
-      SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, TRUE);
-      return TRUE;
+      return control && control->DrawItem(*item);
     }
     case WM_MEASUREITEM: {
       auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lparam);
       if (item->CtlType == ODT_MENU) return FALSE;
       Window* control = FromHandle(dialog->OwnerDrawItem(item->CtlID));
-      if (!control || !control->MeasureItem(*item)) return FALSE;
-      SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, TRUE);
-      return TRUE;
+      return control && control->MeasureItem(*item);
     }
     case WM_NCDESTROY:
       dialog->Detach();
@@ -165,7 +165,9 @@ INT_PTR Dialog::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
   }
   LRESULT result = 0;
   if (!dialog->OnMessage(message, wparam, lparam, &result)) return FALSE;
-  // WM_QUERYDRAGICON returns its result directly; the others through DWLP_MSGRESULT.
+  // WM_QUERYDRAGICON returns its result directly; the others through
+  // DWLP_MSGRESULT, where Wine sends nothing to its server for a value
+  // unchanged, such as the 0 its dialog manager set before the message.
   if (message == WM_QUERYDRAGICON) return static_cast<INT_PTR>(result);
   SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
   return TRUE;
