@@ -138,6 +138,7 @@ Run RunProgram(const std::string& exe, const std::string& log, const std::string
   EnterCriticalSection(&g_child_lock);
   const bool started = CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr,
                                       scratch.c_str(), &startup, &process);
+  const DWORD error = started ? 0 : GetLastError();
   if (started) {
     g_child = process.hProcess;
     g_child_id = process.dwProcessId;
@@ -145,7 +146,7 @@ Run RunProgram(const std::string& exe, const std::string& log, const std::string
   LeaveCriticalSection(&g_child_lock);
   CloseHandle(output);
   if (!started) {
-    run.error = "cannot start it (error " + std::to_string(GetLastError()) + ")";
+    run.error = "cannot start it (error " + std::to_string(error) + ")";
     return run;
   }
   CloseHandle(process.hThread);
@@ -301,7 +302,7 @@ int RunAll() {
       report += "      ended while running:  " + account.unfinished.name + "\n";
       Quote(account.unfinished.lines, &report);
     }
-    if (!passed && account.failed.empty() && account.unfinished.name.empty()) {
+    if (!passed && account.failed.empty() && account.unfinished.name.empty() && !output.empty()) {
       report += "      its output ended with:\n";
       Quote(output, &report);
     }
