@@ -2,6 +2,9 @@
 # project installs; the "package" target runs it:
 #   cmake -D BUILD_DIR=<build> -D CONFIG=<config> -D SOURCE_DIR=<sources>
 #         -D NAME=<name> -P release-zip.cmake
+# With -D COMPONENT=<component>, the ZIP holds that install component only;
+# with -D STRIP=ON, its programs without their symbols (the test bundle's:
+# the build tree keeps them).
 # The same sources give the same bytes: every file is dated from the commit
 # and listed by name, with the modes the install gives it, and neither the
 # builder's user nor time zone is written. CPack and cmake -E tar write the
@@ -39,16 +42,22 @@ else()
   endif()
 endif()
 
-set(stage ${BUILD_DIR}/release-zip)
+set(stage ${BUILD_DIR}/zip-stage/${NAME})
 file(REMOVE_RECURSE ${stage})
 if(CONFIG)
   set(config --config ${CONFIG})
 endif()
-run(${CMAKE_COMMAND} --install ${BUILD_DIR} ${config} --prefix ${stage}/${NAME})
+if(COMPONENT)
+  set(component --component ${COMPONENT})
+endif()
+if(STRIP)
+  set(strip --strip)
+endif()
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} ${config} ${component} ${strip} --prefix ${stage}/${NAME})
 file(GLOB_RECURSE files RELATIVE ${stage} ${stage}/*)
 run(touch -d @${epoch} ${files} WORKING_DIRECTORY ${stage})
 # zip writes each file's local time.
 set(ENV{TZ} UTC)
 file(REMOVE ${BUILD_DIR}/${NAME}.zip)
 run(${ZIP_EXECUTABLE} -X -D -q ${BUILD_DIR}/${NAME}.zip ${files} WORKING_DIRECTORY ${stage})
-message(STATUS "Release ZIP: ${BUILD_DIR}/${NAME}.zip")
+message(STATUS "ZIP: ${BUILD_DIR}/${NAME}.zip")

@@ -8,10 +8,14 @@ namespace {
 
 constexpr char kParent[] = "Software\\ChromatteTests";
 
+void ScratchPath(DWORD pid, char (&path)[64]) {
+  std::snprintf(path, sizeof path, "%s\\%lu", kParent, static_cast<unsigned long>(pid));
+}
+
 }  // namespace
 
 ScratchHkcu::ScratchHkcu() {
-  std::snprintf(path_, sizeof path_, "%s\\%lu", kParent, GetCurrentProcessId());
+  ScratchPath(GetCurrentProcessId(), path_);
   // A key left by an earlier run of the same process id is stale.
   RegDeleteTreeA(HKEY_CURRENT_USER, path_);
   if (RegCreateKeyExA(HKEY_CURRENT_USER, path_, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
@@ -28,7 +32,13 @@ ScratchHkcu::~ScratchHkcu() {
   if (redirected_) RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
   if (!key_) return;
   RegCloseKey(key_);
-  RegDeleteTreeA(HKEY_CURRENT_USER, path_);
+  DeleteScratchKey(GetCurrentProcessId());
+}
+
+void DeleteScratchKey(DWORD pid) {
+  char path[64];
+  ScratchPath(pid, path);
+  RegDeleteTreeA(HKEY_CURRENT_USER, path);
   RegDeleteKeyA(HKEY_CURRENT_USER, kParent);  // only goes when no other run still uses it
 }
 

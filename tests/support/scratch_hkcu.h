@@ -33,5 +33,10 @@ class ScratchHkcu {
   char path_[64] = {};
 };
 
+// Deletes the scratch key of process `pid`, and its parent when no other run
+// uses it. A program that crashed never ran its ScratchHkcu's destructor: the
+// test bundle's runner calls this after each program it ran.
+void DeleteScratchKey(DWORD pid);
+
 }  // namespace test
 }  // namespace chromatte
