@@ -83,6 +83,7 @@ bool CChannelColorsDlg::OnCommand(int id, int code) {
       {IDC_EDIT, BN_CLICKED, &CChannelColorsDlg::OnEditChannel},
       {IDC_CREATE, BN_CLICKED, &CChannelColorsDlg::OnCreateChannel},
       {IDC_DELETE, BN_CLICKED, &CChannelColorsDlg::OnDeleteChannels},
+      {win::ID_HELP, 0, &CChannelColorsDlg::ShowHelp},
   };
   return Dispatch(this, kCommandMap, id, code);
 }
@@ -362,6 +363,8 @@ bool CChannelColorsDlg::Recolor(CColorListBox& list, int item, chromatte::ColorR
 // Window
 
 void CChannelColorsDlg::OnAboutButton() { CAboutDlg().DoModal(handle()); }
+
+void CChannelColorsDlg::ShowHelp() { ShowMessage(win::LoadResourceString(IDS_HELP), MB_ICONINFORMATION | MB_OK); }
 
 bool CChannelColorsDlg::OnSysCommand(UINT command) {
   if ((command & 0xFFF0) != IDM_ABOUTBOX) return false;

@@ -59,6 +59,8 @@ class CChannelColorsDlg : public win::Dialog, private chromatte::PoolLoadObserve
 
   // Window.
   void OnAboutButton();
+  // F1 and the help command: what the window's lists and buttons do.
+  void ShowHelp();
   bool OnSysCommand(UINT command);
   bool OnPaint();
 

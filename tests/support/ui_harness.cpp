@@ -240,6 +240,21 @@ void PressKey(HWND dialog, UINT key) {
   if (!IsDialogMessageA(dialog, &down)) DispatchMessageA(&down);
 }
 
+void TypeKey(HWND dialog, UINT key) {
+  INPUT typed[2] = {};
+  for (INPUT& input : typed) {
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = static_cast<WORD>(key);
+  }
+  typed[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  // Typed keys go to the foreground window: never to another program's.
+  ASSERT_EQ(dialog, GetForegroundWindow());
+  ASSERT_EQ(2u, SendInput(2, typed, sizeof(INPUT)));
+  // Windows queues typed keys from a thread of its own.
+  for (int waited = 0; !HIWORD(GetQueueStatus(QS_KEY)) && waited < 1000; waited += 10) Sleep(10);
+  DeliverPosted(dialog);
+}
+
 void DeliverPosted(HWND dialog) {
   MSG message;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {

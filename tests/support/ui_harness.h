@@ -79,6 +79,10 @@ void DoubleClickItem(HWND list, int index);
 // Presses `key` in the focused control, delivered as the dialog's own loop
 // delivers it (IsDialogMessage): Escape cancels, Enter presses a button.
 void PressKey(HWND dialog, UINT key);
+// Types `key` on the keyboard (SendInput) into the focused control of
+// `dialog`, the foreground window, then delivers what it brings: only a
+// typed F1 becomes WM_HELP.
+void TypeKey(HWND dialog, UINT key);
 // Delivers what is waiting in the thread's queue, as the dialog's loop would:
 // the close box, for one, posts its IDCANCEL.
 void DeliverPosted(HWND dialog);

@@ -12,6 +12,7 @@
 
 #include "allocation_failures.h"
 #include "channel_colors_dlg.h"
+#include "framework/application.h"
 #include "list_checks.h"
 #include "messages.h"
 #include "raw_registry.h"
@@ -290,6 +291,42 @@ TEST_F(MainWindow, AboutBoxOpensFromItsSystemMenuEntryAndTheQuestionButton) {
     EXPECT_EQ(1, answers.pending());
     ClickButton(window, IDC_ABOUT);
     EXPECT_EQ(0, answers.pending());
+    ClickButton(window, IDCANCEL);
+  });
+}
+
+// F1 typed in a list, and the help command: the help box over the window,
+// reading and writing nothing. F1 in that box or the About box opens no other.
+TEST_F(MainWindow, F1AndTheHelpCommandShowTheHelpBoxAndNothingMore) {
+  PutList(registry, kOwnKeyPath, {kNeuf});
+  PutList(registry, kAldric, {kCommerce});
+  RunWindow(registry, [&](HWND window) {
+    const HWND pool = Item(window, IDC_POOL_LIST);
+    const std::string help = win::LoadResourceString(IDS_HELP);
+    ASSERT_FALSE(help.empty());
+    const auto calls = registry.CallCount();
+    ModalAnswers answers;
+    HWND owner = nullptr;
+    for (int i = 0; i < 2; ++i) {
+      answers.Expect([&](HWND box) {
+        owner = GetWindow(box, GW_OWNER);
+        TypeKey(box, VK_F1);
+        AnswerMessage(help, IDOK, IDI_INFORMATION)(box);
+      });
+    }
+    SetFocus(pool);
+    TypeKey(window, VK_F1);
+    EXPECT_EQ(1, answers.pending());
+    EXPECT_EQ(window, owner);
+    EXPECT_EQ(pool, GetFocus());
+    SendMessageA(window, WM_COMMAND, win::ID_HELP, 0);
+    answers.Expect([](HWND about) {
+      TypeKey(about, VK_F1);
+      PressKey(about, VK_ESCAPE);
+    });
+    ClickButton(window, IDC_ABOUT);
+    EXPECT_EQ(0, answers.pending());
+    EXPECT_EQ(calls, registry.CallCount());
     ClickButton(window, IDCANCEL);
   });
 }

@@ -157,6 +157,13 @@ INT_PTR Dialog::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
       Window* control = FromHandle(dialog->OwnerDrawItem(item->CtlID));
       return control && control->MeasureItem(*item);
     }
+    // F1 in the dialog or one of its controls. Windows also passes help on
+    // from a window to its owner: help from a modal window above this one (a
+    // message box, the colour picker) finds the dialog disabled and ends here
+    // unanswered, as does all help in a dialog without a help command.
+    case WM_HELP:
+      if (IsWindowEnabled(hwnd)) dialog->HandleCommand(ID_HELP, 0, nullptr);
+      return TRUE;
     case WM_NCDESTROY:
       dialog->Detach();
       return FALSE;

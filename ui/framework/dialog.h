@@ -12,6 +12,9 @@ namespace win {
 
 class Dialog;
 
+// The help command: F1 (WM_HELP) reaches a dialog's command map as this.
+constexpr int ID_HELP = 0xE146;
+
 // Moves data between a dialog's controls and its members, in the direction
 // that UpdateData asks for.
 class DataExchange {
