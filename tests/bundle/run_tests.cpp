@@ -2,13 +2,16 @@
 // and writes chromatte-tests-report.txt beside itself: the machine, then each
 // program's result with its failing (and skipped) tests and what they said.
 // Each program's whole output goes to the scratch folder beside it, which is
-// also the program's working and temporary folder. Exit status 0 only when
-// every program passed.
+// also the program's working and temporary folder. A program passed only
+// when it exited 0 at the end of its tests, and GoogleTest's closing summary
+// says that tests passed and none failed. Exit status 0 only when every
+// program passed.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -48,6 +51,8 @@ struct TestOutput {
 struct Account {
   std::vector<TestOutput> failed, skipped;
   TestOutput unfinished;  // the test running when the program ended, if any
+  bool failures = false;  // a test failed, or the summary lists a failure
+  int passed = 0;         // as the closing summary says
 };
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
@@ -75,10 +80,12 @@ Account ReadAccount(const std::vector<std::string>& output) {
     if (StartsWith(line, "[ RUN      ] ")) {
       running = TestOutput{rest, {}};
     } else if (running.name.empty()) {
-      continue;
+      if (StartsWith(line, "[  PASSED  ] ")) account.passed = std::atoi(rest.c_str());
+      if (StartsWith(line, "[  FAILED  ] ")) account.failures = true;
     } else if (StartsWith(rest, running.name) && StartsWith(line, "[       OK ] ")) {
       running = TestOutput();
     } else if (StartsWith(rest, running.name) && StartsWith(line, "[  FAILED  ] ")) {
+      account.failures = true;
       account.failed.push_back(running);
       running = TestOutput();
     } else if (StartsWith(rest, running.name) && StartsWith(line, "[  SKIPPED ] ")) {
@@ -111,15 +118,21 @@ std::string ReadFile(const std::string& path) {
 
 struct Run {
   bool hung = false;
+  bool ended_early = false;  // GoogleTest's premature-exit file outlived it
   DWORD status = 0;
   double seconds = 0;
   std::string error;  // why it did not start
 };
 
 // Runs `exe` with its output to `log`, in `scratch`; afterwards removes the
-// scratch key it may have left by crashing or hanging.
-Run RunProgram(const std::string& exe, const std::string& log, const std::string& scratch) {
+// scratch key it may have left by crashing or hanging. GoogleTest creates
+// the file `premature` when its tests start and deletes it when they end,
+// so an exit in the middle of a test shows even when the output was cut.
+Run RunProgram(const std::string& exe, const std::string& log, const std::string& premature,
+               const std::string& scratch) {
   Run run;
+  DeleteFileA(premature.c_str());
+  SetEnvironmentVariableA("TEST_PREMATURE_EXIT_FILE", premature.c_str());
   SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
   const HANDLE output = CreateFileA(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -157,6 +170,7 @@ Run RunProgram(const std::string& exe, const std::string& log, const std::string
   }
   run.seconds = (GetTickCount64() - start) / 1000.0;
   GetExitCodeProcess(process.hProcess, &run.status);
+  run.ended_early = DeleteFileA(premature.c_str()) != 0;
   // Still holding the process, whose id no other process can take meanwhile.
   EnterCriticalSection(&g_child_lock);
   chromatte::test::DeleteScratchKey(process.dwProcessId);
@@ -173,6 +187,71 @@ std::string Format(const char* format, ...) {
   std::vsnprintf(text, sizeof text, format, arguments);
   va_end(arguments);
   return text;
+}
+
+// Exit statuses as Windows defines them (ntstatus.h): from 0x80000000 on,
+// the exception that ended the process, or the loader's reason not to start it.
+struct StatusName {
+  DWORD status;
+  const char* name;
+};
+constexpr StatusName kCannotStart[] = {
+    {0xC0000135, "a DLL it needs is missing"},
+    {0xC000007B, "it or a DLL it needs is damaged or of another architecture"},
+};
+constexpr StatusName kExceptions[] = {
+    {0x80000003, "breakpoint"},
+    {0xC0000005, "access violation"},
+    {0xC000001D, "illegal instruction"},
+    {0xC0000094, "integer division by zero"},
+    {0xC00000FD, "stack overflow"},
+    {0xC0000374, "heap corruption"},
+    {0xC0000409, "stack buffer overrun or fail-fast"},
+    {0xE06D7363, "C++ exception"},
+};
+
+template <size_t N>
+const char* NameOf(DWORD status, const StatusName (&names)[N]) {
+  for (const StatusName& known : names)
+    if (known.status == status) return known.name;
+  return nullptr;
+}
+
+// The result column: PASSED, or what went wrong, in plain words.
+std::string Result(const Run& run, const Account& account, bool printed) {
+  if (!run.error.empty()) return "FAILED   " + run.error;
+  if (run.hung) return Format("HUNG     stopped after %lu s", kTimeoutSeconds);
+  if (const char* why = NameOf(run.status, kCannotStart))
+    return Format("FAILED   could not start: %s (0x%08lX)", why, run.status);
+  if (run.status >= 0x80000000) {
+    const char* name = NameOf(run.status, kExceptions);
+    return Format("CRASHED  exception 0x%08lX", run.status) + (name ? std::string(" (") + name + ")" : "");
+  }
+  if (run.status != 0) return Format("FAILED   exit status %lu", run.status);
+  if (!account.unfinished.name.empty()) return "FAILED   exited 0 in the middle of " + account.unfinished.name;
+  if (run.ended_early) return "FAILED   exited 0 in the middle of its tests";
+  if (account.failures) return "FAILED   reported failures but exited 0";
+  if (!printed) return "FAILED   printed nothing";
+  if (account.passed == 0) return "FAILED   ran no test";
+  return "PASSED";
+}
+
+// The tester's GoogleTest settings (a filter, a repeat count...) are not
+// handed to the programs: each runs all of its tests. Returns their names.
+std::string DropGoogleTestVariables() {
+  std::vector<std::string> names;
+  if (char* block = GetEnvironmentStringsA()) {
+    // An entry is NAME=value; some of Windows's own names start with '='.
+    for (const char* entry = block; *entry; entry += std::strlen(entry) + 1)
+      if (_strnicmp(entry, "GTEST_", 6) == 0) names.emplace_back(entry, std::strchr(entry, '=') - entry);
+    FreeEnvironmentStringsA(block);
+  }
+  std::string dropped;
+  for (const std::string& name : names) {
+    SetEnvironmentVariableA(name.c_str(), nullptr);
+    dropped += (dropped.empty() ? "" : ", ") + name;
+  }
+  return dropped;
 }
 
 // Windows as it says it is: RtlGetVersion does not take the program's
@@ -251,6 +330,7 @@ int RunAll() {
   // Whatever a program writes to its temporary folder stays in the scratch folder.
   SetEnvironmentVariableA("TEMP", scratch.c_str());
   SetEnvironmentVariableA("TMP", scratch.c_str());
+  const std::string dropped = DropGoogleTestVariables();
 
   std::vector<std::string> programs;
   WIN32_FIND_DATAA found;
@@ -268,32 +348,29 @@ int RunAll() {
   report += "Windows:        " + WindowsVersion() + "\n";
   report += "Architecture:   " + MachineArchitecture() + " machine, " + CHROMATTE_TESTS_ARCH + " tests\n";
   report += Format("Screen:         %d DPI (%d %%)\n", dpi, (dpi * 100 + 48) / 96);
-  report += Format("ANSI code page: %u\n\n", GetACP());
+  report += Format("ANSI code page: %u\n", GetACP());
+  if (!dropped.empty()) {
+    const std::string note = "Not handed on:  " + dropped + " (each program runs all of its tests)\n";
+    std::printf("%s", note.c_str());
+    report += note;
+  }
+  report += "\n";
 
   int failed = 0;
   for (const std::string& program : programs) {
     std::printf("%-28s ", program.c_str());
     std::fflush(stdout);
-    const std::string log = scratch + "\\" + program.substr(0, program.size() - 4) + ".log";
-    const Run run = RunProgram(folder + program, log, scratch);
-    std::string result;
-    if (!run.error.empty())
-      result = "FAILED   " + run.error;
-    else if (run.hung)
-      result = Format("HUNG     stopped after %lu s", kTimeoutSeconds);
-    else if (run.status >= 0xC0000000)
-      result = Format("CRASHED  exception 0x%08lX", run.status);
-    else if (run.status != 0)
-      result = Format("FAILED   exit status %lu", run.status);
-    const bool passed = result.empty();
-    if (passed) result = "PASSED";
-    else ++failed;
+    const std::string base = scratch + "\\" + program.substr(0, program.size() - 4);
+    const Run run = RunProgram(folder + program, base + ".log", base + ".running", scratch);
+    const std::vector<std::string> output = Lines(ReadFile(base + ".log"));
+    const Account account = ReadAccount(output);
+    std::string result = Result(run, account, !output.empty());
+    const bool passed = result == "PASSED";
+    if (!passed) ++failed;
     if (run.error.empty()) result += Format(" (%.1f s)", run.seconds);
     std::printf("%s\n", result.c_str());
     report += Format("%-28s ", program.c_str()) + result + "\n";
 
-    const std::vector<std::string> output = Lines(ReadFile(log));
-    const Account account = ReadAccount(output);
     for (const TestOutput& test : account.failed) {
       report += "      failed:  " + test.name + "\n";
       Quote(test.lines, &report);

@@ -39,7 +39,15 @@ void DeleteScratchKey(DWORD pid) {
   char path[64];
   ScratchPath(pid, path);
   RegDeleteTreeA(HKEY_CURRENT_USER, path);
-  RegDeleteKeyA(HKEY_CURRENT_USER, kParent);  // only goes when no other run still uses it
+  // RegDeleteKey would also take a parent that holds values, which are not ours.
+  HKEY parent;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kParent, 0, KEY_QUERY_VALUE, &parent) != ERROR_SUCCESS) return;
+  DWORD subkeys = 0, values = 0;
+  const bool empty = RegQueryInfoKeyA(parent, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                                      nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+                     subkeys == 0 && values == 0;
+  RegCloseKey(parent);
+  if (empty) RegDeleteKeyA(HKEY_CURRENT_USER, kParent);
 }
 
 bool ScratchHkcu::Clear() { return key_ && RegDeleteTreeA(key_, nullptr) == ERROR_SUCCESS; }

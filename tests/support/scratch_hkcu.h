@@ -33,8 +33,8 @@ class ScratchHkcu {
   char path_[64] = {};
 };
 
-// Deletes the scratch key of process `pid`, and its parent when no other run
-// uses it. A program that crashed never ran its ScratchHkcu's destructor: the
+// Deletes the scratch key of process `pid`, and its parent when it holds
+// neither a subkey (another run's) nor a value. A program that crashed never ran its ScratchHkcu's destructor: the
 // test bundle's runner calls this after each program it ran.
 void DeleteScratchKey(DWORD pid);
 

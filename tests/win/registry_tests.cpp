@@ -11,6 +11,7 @@
 #include "raw_registry.h"
 #include "registry_fixtures.h"
 #include "scratch_hkcu.h"
+#include "selected_tests.h"
 #include "win32_registry.h"
 
 namespace chromatte {
@@ -199,5 +200,5 @@ int main(int argc, char** argv) {
   chromatte::test::ScratchHkcu scratch;
   if (!scratch.ok()) return 1;
   chromatte::test::g_scratch = &scratch;
-  return RUN_ALL_TESTS();
+  return chromatte::test::RunSelectedTests();
 }
