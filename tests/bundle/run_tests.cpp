@@ -237,13 +237,16 @@ std::string Result(const Run& run, const Account& account, bool printed) {
 }
 
 // The tester's GoogleTest settings (a filter, a repeat count...) are not
-// handed to the programs: each runs all of its tests. Returns their names.
+// handed to the programs: each runs all of its tests. GoogleTest also takes
+// a filter from TESTBRIDGE_TEST_ONLY, which Bazel sets. Returns their names.
 std::string DropGoogleTestVariables() {
   std::vector<std::string> names;
   if (char* block = GetEnvironmentStringsA()) {
     // An entry is NAME=value; some of Windows's own names start with '='.
-    for (const char* entry = block; *entry; entry += std::strlen(entry) + 1)
-      if (_strnicmp(entry, "GTEST_", 6) == 0) names.emplace_back(entry, std::strchr(entry, '=') - entry);
+    for (const char* entry = block; *entry; entry += std::strlen(entry) + 1) {
+      if (_strnicmp(entry, "GTEST_", 6) == 0 || _strnicmp(entry, "TESTBRIDGE_", 11) == 0)
+        names.emplace_back(entry, std::strchr(entry, '=') - entry);
+    }
     FreeEnvironmentStringsA(block);
   }
   std::string dropped;

@@ -34,8 +34,9 @@ class ScratchHkcu {
 };
 
 // Deletes the scratch key of process `pid`, and its parent when it holds
-// neither a subkey (another run's) nor a value. A program that crashed never ran its ScratchHkcu's destructor: the
-// test bundle's runner calls this after each program it ran.
+// neither a subkey (another run's) nor a value. A program that crashed never
+// ran its ScratchHkcu's destructor: the test bundle's runner calls this after
+// each program it ran.
 void DeleteScratchKey(DWORD pid);
 
 }  // namespace test
