@@ -423,6 +423,22 @@ TEST_F(MainWindow, ValiderWritesExactlyTheChannelListAndDisablesItself) {
   });
 }
 
+// "Valider", clicked, has the focus when the save disables it: the focus
+// moves on, and the keyboard still works.
+TEST_F(MainWindow, ValiderThatDisablesItselfHandsTheFocusOn) {
+  PutList(registry, kOwnKeyPath, {kNeuf});
+  PutList(registry, kAldric, {kCommerce});
+  EXPECT_EQ(IDCANCEL, RunWindow(registry, [&](HWND window) {
+    ClickItem(Item(window, IDC_POOL_LIST), 0);
+    ClickButton(window, IDC_ADD);
+    ClickButton(window, IDOK);
+    ASSERT_FALSE(IsItemEnabled(window, IDOK));
+    const HWND focus = GetFocus();
+    EXPECT_TRUE(focus && IsChild(window, focus) && IsWindowEnabled(focus));
+    TypeKey(window, VK_ESCAPE);
+  }));
+}
+
 TEST_F(MainWindow, FailedSaveSaysSoAndKeepsValiderForAnotherTry) {
   const struct {
     const char* what;

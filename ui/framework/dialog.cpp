@@ -68,6 +68,12 @@ void Dialog::UpdateData(bool save) {
   transferring_ = was_transferring;
 }
 
+void Dialog::EnableItem(int id, bool enabled) const {
+  const HWND item = GetItem(id);
+  if (!enabled && item && item == GetFocus()) Send(WM_NEXTDLGCTL, 0, FALSE);
+  EnableWindow(item, enabled);
+}
+
 int Dialog::ShowMessage(const std::string& text, UINT style) const { return win::ShowMessage(hwnd_, text, style); }
 
 bool Dialog::OnInitDialog() {

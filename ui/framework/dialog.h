@@ -46,7 +46,10 @@ class Dialog : public Window {
   INT_PTR DoModal(HWND owner);
   void EndDialog(INT_PTR result) const { ::EndDialog(hwnd_, result); }
   HWND GetItem(int id) const { return GetDlgItem(hwnd_, id); }
-  void EnableItem(int id, bool enabled) const { EnableWindow(GetItem(id), enabled); }
+  // Enables or disables control `id`. A control that has the focus hands it
+  // on first, as Tab would: a disabled one would leave the focus nowhere, and
+  // the keyboard dead until a click.
+  void EnableItem(int id, bool enabled) const;
   // Moves data between the controls and the members; control notifications
   // sent meanwhile are not dispatched, so handlers never see half a transfer.
   void UpdateData(bool save);
