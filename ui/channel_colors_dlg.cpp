@@ -63,7 +63,11 @@ int AppendInStep(chromatte::ChannelTable& table, CColorListBox& list, std::strin
 CChannelColorsDlg::CChannelColorsDlg(chromatte::Registry& registry)
     : Dialog(IDD_MAIN_DIALOG),
       m_registry(registry),
-      m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+      m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))) {
+  // Until the start-up has read the own key, the pool holds none of it: the
+  // end of a session during the start-up's messages writes nothing.
+  m_poolOrigin.own_key.read_in_part = true;
+}
 
 void CChannelColorsDlg::DoDataExchange(win::DataExchange& exchange) {
   exchange.Control(IDC_POOL_LIST, m_poolList);
@@ -96,6 +100,11 @@ bool CChannelColorsDlg::OnMessage(UINT message, WPARAM wparam, LPARAM, LRESULT* 
       return OnPaint();
     case WM_QUERYDRAGICON:
       *result = reinterpret_cast<LRESULT>(m_hIcon);
+      return true;
+    // Signing out or shutting down. WM_QUERYENDSESSION has the default
+    // answer, TRUE, and writes nothing: the end may still be cancelled.
+    case WM_ENDSESSION:
+      if (wparam) OnEndSession();
       return true;
     default:
       return false;
@@ -188,27 +197,37 @@ void CChannelColorsDlg::OnOK() {
 }
 
 void CChannelColorsDlg::OnCancel() {
+  if (SavePoolOnLeaving(true)) Dialog::OnCancel();
+}
+
+void CChannelColorsDlg::OnEndSession() {
+  SavePoolOnLeaving(false);
+  Dialog::OnCancel();
+}
+
+bool CChannelColorsDlg::SavePoolOnLeaving(bool can_ask) {
+  // A question whose "Non" keeps what the own key holds; at the end of the
+  // session nobody is there to answer it.
+  const auto confirm = [&](const std::string& question) {
+    return can_ask && ShowMessage(question, kWarning) == IDYES;
+  };
   SaveResult saved = chromatte::SavePool(m_registry, m_pool, &m_poolOrigin.own_key, IfChanged::kRefuse);
   // An own key that the start-up could not read whole is never written: the
   // pool lacks some of its channels, and holds an account's colour and
   // password for others, which no merge can tell from the user's changes.
-  if (saved == SaveResult::kReadInPart) {
-    if (Ask(IDS_POOL_UNREAD, kWarning)) Dialog::OnCancel();
-    return;
-  }
+  if (saved == SaveResult::kReadInPart) return confirm(win::LoadResourceString(IDS_POOL_UNREAD));
   // A second copy has left since this one started, saving its pool: the
   // channels this pool lacks come into it first. A key that cannot be read
   // to its end is not written over: the pool counts as not saved.
   if (chromatte::Refused(saved)) {
     int lost = 0;
     const bool merged = MergeOwnKeyChanges(&lost);
-    if (merged && lost > 0 && ShowMessage(FormatResourceString(IDS_POOL_CHANNELS_LOST, lost), kWarning) != IDYES)
-      return;
+    if (merged && lost > 0 && !confirm(FormatResourceString(IDS_POOL_CHANNELS_LOST, lost))) return false;
     saved = merged ? chromatte::SavePool(m_registry, m_pool, &m_poolOrigin.own_key, IfChanged::kOverwrite)
                    : SaveResult::kFailed;
   }
   // Leaving without the pool loses its changes.
-  if (saved == SaveResult::kSaved || Ask(IDS_POOL_NOT_SAVED, kWarning)) Dialog::OnCancel();
+  return saved == SaveResult::kSaved || confirm(win::LoadResourceString(IDS_POOL_NOT_SAVED));
 }
 
 bool CChannelColorsDlg::MergeOwnKeyChanges(int* lost) {

@@ -43,6 +43,13 @@ class CChannelColorsDlg : public win::Dialog, private chromatte::PoolLoadObserve
   void OnAccountUnreadable(const std::string& account) override;
   void AppendPoolItem(int entry);
   bool MergeOwnKeyChanges(int* lost);
+  // Signing out or shutting down: the pool is saved as leaving saves it, and
+  // the window ends.
+  void OnEndSession();
+  // Writes the pool as leaving does, asking where that would lose channels
+  // or this run's changes, when `can_ask`; with nobody to ask, the own key
+  // keeps what it holds. True when the window may close.
+  bool SavePoolOnLeaving(bool can_ask);
 
   // Account channel commands.
   void OnAccountSelChange();

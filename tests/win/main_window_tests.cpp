@@ -554,6 +554,48 @@ TEST_F(MainWindow, LeavingAsksWhenASecondCopysChannelsDoNotAllFit) {
   EXPECT_EQ(chromatte::kMaxChannels, dialog.pool().count);
 }
 
+// Signing out or shutting down with the window open saves the pool as
+// leaving does, a second copy's channels merged in, asks nothing, and ends
+// the window; where leaving would ask, nothing is written. An end that was
+// cancelled does nothing.
+TEST_F(MainWindow, EndOfSessionSavesThePoolAsLeavingDoesAskingNothing) {
+  const Channel perso{"Perso", "p", CChannelColorsDlg::NEW_CHANNEL_COLOR};
+  const struct {
+    const char* what;
+    const char* failing_value;  // at the start-up's reading of the pool
+    BOOL ending;
+    std::vector<Channel> saved;  // none: the own key keeps what it holds
+  } cases[] = {
+      {"the session ends", nullptr, TRUE, {kNeuf, kRaid, kCommerce, perso, kGuilde}},
+      {"the pool was read in part", "Channel1", TRUE, {}},
+      {"the end was cancelled", nullptr, FALSE, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    MemoryRegistry registry;
+    PutList(registry, kOwnKeyPath, {kNeuf, kRaid});
+    PutList(registry, kAldric, {kCommerce});
+    ModalAnswers answers;
+    if (c.failing_value) {
+      registry.FailOn(RegOp::kQuery, kOwnKeyPath, c.failing_value);
+      answers.Expect(AnswerMessage(kPoolReadInPart, IDOK, IDI_HAND));
+    }
+    EXPECT_EQ(IDCANCEL, RunWindow(registry, [&](HWND window) {
+      registry.ClearFailures();
+      answers.Expect(AnswerChannelEdit(perso.name, perso.password, IDOK));
+      ClickButton(window, IDC_CREATE);
+      PutList(registry, kOwnKeyPath, {kNeuf, kGuilde});  // a second copy left
+      const Snapshot theirs = Values(registry, kOwnKeyPath);
+      EXPECT_EQ(TRUE, SendMessageA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
+      EXPECT_EQ(theirs, Values(registry, kOwnKeyPath));
+      SendMessageA(window, WM_ENDSESSION, c.ending, ENDSESSION_LOGOFF);
+      EXPECT_EQ(c.saved.empty() ? theirs : Saved(kOwnKeyPath, c.saved), Values(registry, kOwnKeyPath));
+      EXPECT_EQ(!c.ending, IsWindowVisible(window) != FALSE);
+      if (!c.ending) ClickButton(window, IDCANCEL);
+    }));
+  }
+}
+
 // A name too long for a short string's own room: reading it allocates.
 const Channel kLongName{std::string(200, 'N'), "l", 0x123456};
 const std::size_t kLongNameAllocation = 201;
