@@ -42,7 +42,11 @@ class LoadPoolTest : public ::testing::Test {
 
   std::vector<Channel> Run() {
     Fill(&pool_, {{"stale", "", 0}});
-    LoadPoolOnce(registry_, accounts_, &pool_, recorder_);
+    CallLog log(registry_);
+    LoadPoolOnce(log, accounts_, &pool_, recorder_);
+    // The log knows a key by the open that gave its handle: a call on a key
+    // that no open gave has no path.
+    for (const CallLog::Call& call : log.calls()) EXPECT_NE("", call.path) << OpName(call.op);
     EXPECT_EQ(0, registry_.OpenHandleCount());
     return Entries(pool_);
   }
@@ -106,6 +110,13 @@ TEST_F(LoadPoolTest, NewNameWithMissingValueEndsThatAccountOnly) {
   }
 }
 
+TEST_F(LoadPoolTest, AccountWithoutChannelKeyIsReportedAndTheNextMerged) {
+  ListAccount("A");
+  Account("B", {{"b0", "", 1}});
+  EXPECT_EQ((std::vector<Channel>{{"b0", "", 1}}), Run());
+  EXPECT_EQ((std::vector<std::string>{"!A", "+b0"}), recorder_.events);
+}
+
 TEST_F(LoadPoolTest, FullPoolAddsNothingMoreButLaterAccountsAreStillOpened) {
   std::vector<Channel> own;
   for (int i = 0; i < kMaxChannels - 2; ++i) own.push_back({"o" + std::to_string(i), "", 0});
@@ -133,7 +144,7 @@ TEST_F(LoadPoolTest, LeavingTakesWhatASecondCopyAddedButNotWhatThisUserDeleted) 
   pool_.RemoveMarked(std::bitset<kMaxChannels>().set(1));  // "b"
   pool_.passwords[0] = "mine";
   PutList(registry_, kOwnKeyPath,
-          {{"a", "theirs", 9}, {"n1", "p1", 4}, {"b", "pb", 2}, {"c", "pc", 3}, {"n2", "p2", 5}, {"n1", "x", 6}});
+          {{"n1", "p1", 4}, {"a", "theirs", 9}, {"b", "pb", 2}, {"c", "pc", 3}, {"n2", "p2", 5}, {"n1", "x", 6}});
 
   PoolRecorder merged;
   int lost = -1;
@@ -152,6 +163,14 @@ TEST_F(LoadPoolTest, LeavingTakesWhatASecondCopyAddedButNotWhatThisUserDeleted) 
   // A reading that fails before the list's end leaves the rest unknown.
   registry_.FailOn(RegOp::kQuery, kOwnKeyPath, "Channel4");
   EXPECT_FALSE(MergeOwnKeyChanges(registry_, &pool_, &origin, merged, &lost));
+  // So does a key that cannot be opened; one that is gone holds nothing new.
+  registry_.FailOn(RegOp::kOpen, kOwnKeyPath);
+  EXPECT_FALSE(MergeOwnKeyChanges(registry_, &pool_, &origin, merged, &lost));
+  registry_.ClearFailures();
+  registry_.RemoveKey(kOwnKeyPath);
+  const std::vector<Channel> kept = Entries(pool_);
+  EXPECT_TRUE(MergeOwnKeyChanges(registry_, &pool_, &origin, merged, &lost));
+  EXPECT_EQ(kept, Entries(pool_));
 }
 
 TEST_F(LoadPoolTest, LeavingCountsTheSecondCopysChannelsThatFindNoRoom) {
