@@ -44,8 +44,7 @@ class LoadPoolTest : public ::testing::Test {
     Fill(&pool_, {{"stale", "", 0}});
     CallLog log(registry_);
     LoadPoolOnce(log, accounts_, &pool_, recorder_);
-    // The log knows a key by the open that gave its handle: a call on a key
-    // that no open gave has no path.
+    // The log names a key by the open that gave its handle: no open, no path.
     for (const CallLog::Call& call : log.calls()) EXPECT_NE("", call.path) << OpName(call.op);
     EXPECT_EQ(0, registry_.OpenHandleCount());
     return Entries(pool_);
@@ -134,7 +133,7 @@ TEST_F(LoadPoolTest, FullPoolAddsNothingMoreButLaterAccountsAreStillOpened) {
 }
 
 // Leaving after a second copy saved its pool over the own key: the channels
-// it added come in, in its order; this pool's entries win on a shared name,
+// it added come in, in its order from its first slot; this pool's entries win on a shared name,
 // and what this user deleted stays deleted.
 TEST_F(LoadPoolTest, LeavingTakesWhatASecondCopyAddedButNotWhatThisUserDeleted) {
   Own({{"a", "pa", 1}, {"b", "pb", 2}});
