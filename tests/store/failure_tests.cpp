@@ -410,17 +410,15 @@ TEST(AllocationFailures, EachAllocationOfEachOperationFailingInTurn) {
 // exists or not, the pool then read is never saved over it unasked.
 TEST(AllocationFailures, FirstAllocationOfThePoolsLoadLeavesAStampThatRefuses) {
   for (bool own_key : {false, true}) {
-    SCOPED_TRACE(own_key ? "own key" : "no own key");
     MemoryRegistry registry;
     if (own_key) PutList(registry, kOwnKeyPath, {{"o0", "", 1}});
     ChannelTable pool;
     PoolOrigin origin;
     PoolRecorder ignored;
-    {
-      const auto failing = FailingAllocation::Number(1);
-      EXPECT_THROW(LoadPool(registry, AccountList(), &pool, &origin, ignored), std::bad_alloc);
-    }
-    EXPECT_EQ(SaveResult::kReadInPart, SavePool(registry, pool, &origin.own_key, IfChanged::kRefuse));
+    const auto failing = FailingAllocation::Number(1);
+    EXPECT_THROW(LoadPool(registry, AccountList(), &pool, &origin, ignored), std::bad_alloc);
+    EXPECT_EQ(SaveResult::kReadInPart, SavePool(registry, pool, &origin.own_key, IfChanged::kRefuse))
+        << (own_key ? "own key" : "no own key");
   }
 }
 
