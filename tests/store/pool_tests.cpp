@@ -58,10 +58,10 @@ class LoadPoolTest : public ::testing::Test {
 
 TEST_F(LoadPoolTest, FirstRunTakesEachAccountNameOnceInAccountOrder) {
   Account("A", {{"a1", "pa", 1}, {"dup", "pA", 2}, {"a1", "other", 3}});
-  ListAccount("Sans");  // no channel key
+  ListAccount("Absent");  // no channel key
   Account("B", {{"dup", "pB", 4}, {"b1", "pb", 5}});
   EXPECT_EQ((std::vector<Channel>{{"a1", "pa", 1}, {"dup", "pA", 2}, {"b1", "pb", 5}}), Run());
-  EXPECT_EQ((std::vector<std::string>{"+a1", "+dup", "!Sans", "+b1"}), recorder_.events);
+  EXPECT_EQ((std::vector<std::string>{"+a1", "+dup", "!Absent", "+b1"}), recorder_.events);
 }
 
 TEST_F(LoadPoolTest, OwnKeyComesFirstKeepsItsValuesAndItsDuplicates) {
@@ -127,8 +127,8 @@ TEST_F(LoadPoolTest, FullPoolAddsNothingMoreButLaterAccountsAreStillOpened) {
 }
 
 // Leaving after a second copy saved its pool over the own key: the channels
-// it added come in, in its order from its first slot; this pool's entries win on a shared name,
-// and what this user deleted stays deleted.
+// it added come in, in its order from its first slot; this pool's entries
+// win on a shared name, and what this user deleted stays deleted.
 TEST_F(LoadPoolTest, LeavingTakesWhatASecondCopyAddedButNotWhatThisUserDeleted) {
   Own({{"a", "pa", 1}, {"b", "pb", 2}});
   Account("A", {{"c", "pc", 3}});
