@@ -64,6 +64,9 @@ TEST(InjectedFailures, SaveLosesOnlyWhatTheFailingCallTouches) {
       if (before.count(call.value)) expected[call.value] = before.at(call.value);
     }
     ASSERT_EQ(call.op == RegOp::kClose || noting, saved == SaveResult::kSaved) << "a failed close alone goes unreported";
+    if (checking) {
+      ASSERT_EQ(call.op == RegOp::kOpen ? SaveResult::kFailed : SaveResult::kUnverified, saved);
+    }
     ASSERT_EQ(expected, Values(registry, key));
     ASSERT_EQ(0, registry.OpenHandleCount());
     if (noting) {
@@ -155,8 +158,9 @@ TEST(InjectedFailures, LoadAccountsReportsWhatItCouldRead) {
   }
 }
 
+// A name over 255 bytes takes two queries: either may fail.
 TEST(InjectedFailures, LoadAccountChannelsKeepsTheSlotsBeforeTheFailure) {
-  const std::vector<Channel> list = {{"c0", "p0", 1}, {"c1", "", 2}, {"c2", "p2", 3}};
+  const std::vector<Channel> list = {{"c0", "p0", 1}, {std::string(300, 'n'), "", 2}, {"c2", "p2", 3}};
   MemoryRegistry clean;
   PutList(clean, ChannelKeyPath(kAccount), list);
   const MemoryRegistry pristine = clean;
@@ -179,6 +183,9 @@ TEST(InjectedFailures, LoadAccountChannelsKeepsTheSlotsBeforeTheFailure) {
     if (call.op == RegOp::kQuery) kept = SlotOf(call);
     EXPECT_EQ(std::vector<Channel>(list.begin(), list.begin() + kept), Entries(table));
     EXPECT_EQ(0, registry.OpenHandleCount());
+    if (read != ReadResult::kWhole) {
+      EXPECT_EQ(SaveResult::kReadInPart, SaveAccountChannels(registry, kAccount, table, &stamp, IfChanged::kRefuse));
+    }
   }
 }
 
@@ -396,6 +403,22 @@ TEST(AllocationFailures, EachAllocationOfEachOperationFailingInTurn) {
       EXPECT_TRUE(kept(aldric_kept, AccountNames(registry, "Aldric")));
       EXPECT_TRUE(kept(bors_before, AccountNames(registry, "Bors")));
     }
+  }
+}
+
+// Memory that runs out before the own key is even opened: whether the key
+// exists or not, the pool then read is never saved over it unasked.
+TEST(AllocationFailures, FirstAllocationOfThePoolsLoadLeavesAStampThatRefuses) {
+  for (bool own_key : {false, true}) {
+    MemoryRegistry registry;
+    if (own_key) PutList(registry, kOwnKeyPath, {{"o0", "", 1}});
+    ChannelTable pool;
+    PoolOrigin origin;
+    PoolRecorder ignored;
+    const auto failing = FailingAllocation::Number(1);
+    EXPECT_THROW(LoadPool(registry, AccountList(), &pool, &origin, ignored), std::bad_alloc);
+    EXPECT_EQ(SaveResult::kReadInPart, SavePool(registry, pool, &origin.own_key, IfChanged::kRefuse))
+        << (own_key ? "own key" : "no own key");
   }
 }
 

@@ -42,7 +42,10 @@ class LoadPoolTest : public ::testing::Test {
 
   std::vector<Channel> Run() {
     Fill(&pool_, {{"stale", "", 0}});
-    LoadPoolOnce(registry_, accounts_, &pool_, recorder_);
+    CallLog log(registry_);
+    LoadPoolOnce(log, accounts_, &pool_, recorder_);
+    // The log names a key by the open that gave its handle: no open, no path.
+    for (const CallLog::Call& call : log.calls()) EXPECT_NE("", call.path) << OpName(call.op);
     EXPECT_EQ(0, registry_.OpenHandleCount());
     return Entries(pool_);
   }
@@ -55,9 +58,10 @@ class LoadPoolTest : public ::testing::Test {
 
 TEST_F(LoadPoolTest, FirstRunTakesEachAccountNameOnceInAccountOrder) {
   Account("A", {{"a1", "pa", 1}, {"dup", "pA", 2}, {"a1", "other", 3}});
+  ListAccount("Absent");  // no channel key
   Account("B", {{"dup", "pB", 4}, {"b1", "pb", 5}});
   EXPECT_EQ((std::vector<Channel>{{"a1", "pa", 1}, {"dup", "pA", 2}, {"b1", "pb", 5}}), Run());
-  EXPECT_EQ((std::vector<std::string>{"+a1", "+dup", "+b1"}), recorder_.events);  // no report
+  EXPECT_EQ((std::vector<std::string>{"+a1", "+dup", "!Absent", "+b1"}), recorder_.events);
 }
 
 TEST_F(LoadPoolTest, OwnKeyComesFirstKeepsItsValuesAndItsDuplicates) {
@@ -123,8 +127,8 @@ TEST_F(LoadPoolTest, FullPoolAddsNothingMoreButLaterAccountsAreStillOpened) {
 }
 
 // Leaving after a second copy saved its pool over the own key: the channels
-// it added come in, in its order; this pool's entries win on a shared name,
-// and what this user deleted stays deleted.
+// it added come in, in its order from its first slot; this pool's entries
+// win on a shared name, and what this user deleted stays deleted.
 TEST_F(LoadPoolTest, LeavingTakesWhatASecondCopyAddedButNotWhatThisUserDeleted) {
   Own({{"a", "pa", 1}, {"b", "pb", 2}});
   Account("A", {{"c", "pc", 3}});
@@ -133,7 +137,7 @@ TEST_F(LoadPoolTest, LeavingTakesWhatASecondCopyAddedButNotWhatThisUserDeleted) 
   pool_.RemoveMarked(std::bitset<kMaxChannels>().set(1));  // "b"
   pool_.passwords[0] = "mine";
   PutList(registry_, kOwnKeyPath,
-          {{"a", "theirs", 9}, {"n1", "p1", 4}, {"b", "pb", 2}, {"c", "pc", 3}, {"n2", "p2", 5}, {"n1", "x", 6}});
+          {{"n1", "p1", 4}, {"a", "theirs", 9}, {"b", "pb", 2}, {"c", "pc", 3}, {"n2", "p2", 5}, {"n1", "x", 6}});
 
   PoolRecorder merged;
   int lost = -1;
@@ -152,6 +156,14 @@ TEST_F(LoadPoolTest, LeavingTakesWhatASecondCopyAddedButNotWhatThisUserDeleted) 
   // A reading that fails before the list's end leaves the rest unknown.
   registry_.FailOn(RegOp::kQuery, kOwnKeyPath, "Channel4");
   EXPECT_FALSE(MergeOwnKeyChanges(registry_, &pool_, &origin, merged, &lost));
+  // So does a key that cannot be opened; one that is gone holds nothing new.
+  registry_.FailOn(RegOp::kOpen, kOwnKeyPath);
+  EXPECT_FALSE(MergeOwnKeyChanges(registry_, &pool_, &origin, merged, &lost));
+  registry_.ClearFailures();
+  registry_.RemoveKey(kOwnKeyPath);
+  const std::vector<Channel> kept = Entries(pool_);
+  EXPECT_TRUE(MergeOwnKeyChanges(registry_, &pool_, &origin, merged, &lost));
+  EXPECT_EQ(kept, Entries(pool_));
 }
 
 TEST_F(LoadPoolTest, LeavingCountsTheSecondCopysChannelsThatFindNoRoom) {

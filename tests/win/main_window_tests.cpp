@@ -48,11 +48,16 @@ std::vector<COLORREF> Colors(const std::vector<Channel>& channels) {
 
 HWND Item(HWND window, int id) { return GetDlgItem(window, id); }
 
-// The colour in the middle of item `index`'s swatch, as the list paints
-// itself, through its window, into a 32-bit bitmap.
-COLORREF SwatchColor(HWND list, int index) {
+// The middle of item `index`'s swatch.
+POINT SwatchPoint(HWND list, int index) {
   RECT item = {};
   SendMessageA(list, LB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&item));
+  return {(item.right - item.left) / 8 + 1, (item.top + item.bottom) / 2};
+}
+
+// The colour there, as the list paints itself, through its window, into a
+// 32-bit bitmap.
+COLORREF SwatchColor(HWND list, int index) {
   RECT client = {};
   GetClientRect(list, &client);
   BITMAPINFO info = {};
@@ -67,11 +72,30 @@ COLORREF SwatchColor(HWND list, int index) {
   const HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   const HGDIOBJ old = SelectObject(dc, bitmap);
   SendMessageA(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-  const COLORREF color = GetPixel(dc, (item.right - item.left) / 8 + 1, (item.top + item.bottom) / 2);
+  const POINT at = SwatchPoint(list, index);
+  const COLORREF color = GetPixel(dc, at.x, at.y);
   SelectObject(dc, old);
   DeleteObject(bitmap);
   DeleteDC(dc);
   return color;
+}
+
+// The colour there on screen, as the list last painted it.
+COLORREF ShownSwatchColor(HWND list, int index) {
+  const POINT at = SwatchPoint(list, index);
+  const HDC dc = GetDC(list);
+  const COLORREF color = GetPixel(dc, at.x, at.y);
+  ReleaseDC(list, dc);
+  return color;
+}
+
+// A window's place against its place centred over `around`, give or take
+// the pixel that halving an odd size loses.
+void ExpectCentredOver(const RECT& around, HWND window) {
+  RECT rect = {};
+  GetWindowRect(window, &rect);
+  EXPECT_NEAR(around.left + around.right, rect.left + rect.right, 1);
+  EXPECT_NEAR(around.top + around.bottom, rect.top + rect.bottom, 1);
 }
 
 int ScreenDpi() {
@@ -246,6 +270,32 @@ TEST_F(MainWindow, StartsWithNothingSelectedAndTheFocusOnQuitter) {
     EXPECT_EQ(Item(window, IDCANCEL), GetFocus());
     EXPECT_EQ(std::vector<int>{}, ListSelection(Item(window, IDC_POOL_LIST)));
     EXPECT_EQ(std::vector<int>{}, ListSelection(Item(window, IDC_CHANNEL_LIST)));
+    ClickButton(window, IDCANCEL);
+  });
+}
+
+// The templates stand at (0, 0): the window opens centred on its monitor's
+// work area, the About box and the name/password dialog over the window.
+TEST_F(MainWindow, OpensCentredAndItsDialogsOverIt) {
+  PutList(registry, kAldric, {kCommerce});
+  RunWindow(registry, [&](HWND window) {
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    ASSERT_TRUE(GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor));
+    ExpectCentredOver(monitor.rcWork, window);
+    // Moved off the centre, so that over the window is not over the work area.
+    SetWindowPos(window, nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    RECT moved = {};
+    GetWindowRect(window, &moved);
+    ModalAnswers answers;  // which fails unless each dialog opened
+    for (int id : {IDC_ABOUT, IDC_CREATE}) {
+      SCOPED_TRACE(id);
+      answers.Expect([&](HWND dialog) {
+        ExpectCentredOver(moved, dialog);
+        SendMessageA(dialog, WM_CLOSE, 0, 0);
+      });
+      ClickButton(window, id);
+    }
     ClickButton(window, IDCANCEL);
   });
 }
@@ -824,6 +874,7 @@ TEST_F(MainWindowOnTheRegistry, LongNamesArePaintedAndWrittenBackWhole) {
     ClickButton(window, IDC_EDIT);
     answers.Expect(AnswerColor(0x00A0A0));
     DoubleClickItem(channels, 2);
+    EXPECT_EQ(0x00A0A0u, ShownSwatchColor(channels, 2)) << "the list repaints at once";
     ClickButton(window, IDOK);
     ClickButton(window, IDCANCEL);
   });
