@@ -177,6 +177,7 @@ void StartExpectingExit(void (*fill)(MemoryRegistry&), const char* message) {
       exit_report->shown.push_back(MessageText(box));
       const HWND owner = GetWindow(box, GW_OWNER);
       exit_report->window_shown = exit_report->window_shown || !owner || IsWindowVisible(owner);
+      SendMessageA(owner, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);  // which writes nothing either
       ClickButton(box, IDOK);
     });
   }
