@@ -472,8 +472,7 @@ TEST_F(MainWindow, ValiderWritesExactlyTheChannelListAndDisablesItself) {
               Values(registry, kAldric));
     // The click gave "Valider" the focus, which moved on as it was disabled:
     // the keyboard still works.
-    const HWND focus = GetFocus();
-    EXPECT_TRUE(focus && IsChild(window, focus) && IsWindowEnabled(focus));
+    EXPECT_TRUE(IsChild(window, GetFocus()) && IsWindowEnabled(GetFocus()));
     TypeKey(window, VK_ESCAPE);
   }));
 }

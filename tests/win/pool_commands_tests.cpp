@@ -214,8 +214,8 @@ TEST_F(PoolCommands, DeleteAsksThenRemovesTheSelection) {
     EXPECT_EQ(0, dialog().pool().count);
     EXPECT_TRUE(ListTexts(w.pool).empty());
     EXPECT_FALSE(IsItemEnabled(w.dialog, IDC_DELETE));
-    const HWND focus = GetFocus();  // on "Effacer" after the question, which it left
-    EXPECT_TRUE(focus && IsChild(w.dialog, focus) && IsWindowEnabled(focus));
+    // The focus came back to "Effacer" after the question, and moved on.
+    EXPECT_TRUE(IsChild(w.dialog, GetFocus()) && IsWindowEnabled(GetFocus()));
     EXPECT_TRUE(IsItemEnabled(w.dialog, IDC_EDIT));
     EXPECT_TRUE(IsItemEnabled(w.dialog, IDC_CREATE));
 
