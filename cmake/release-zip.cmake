@@ -8,7 +8,9 @@
 # The same sources give the same bytes: every file is dated from the commit
 # and listed by name, with the modes the install gives it, and neither the
 # builder's user nor time zone is written. CPack and cmake -E tar write the
-# user's uid into every entry, so Info-ZIP's zip -X makes the archive.
+# user's uid into every entry, so Info-ZIP's zip -X makes the archive. Where
+# zip or GNU touch is missing (Windows), cmake -E tar makes it, with the
+# same files, order and dates, but not byte for byte the same.
 cmake_minimum_required(VERSION 3.16)
 
 function(run)
@@ -20,9 +22,7 @@ function(run)
 endfunction()
 
 find_program(ZIP_EXECUTABLE zip)
-if(NOT ZIP_EXECUTABLE)
-  message(FATAL_ERROR "The release ZIP needs Info-ZIP's zip (Debian package zip).")
-endif()
+find_program(TOUCH_EXECUTABLE touch)
 
 # The files' date: SOURCE_DATE_EPOCH, else the time of the commit checked out
 # in SOURCE_DIR itself (not of a repository it was unpacked in), else the
@@ -54,10 +54,18 @@ if(STRIP)
   set(strip --strip)
 endif()
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} ${config} ${component} ${strip} --prefix ${stage}/${NAME})
-file(GLOB_RECURSE files RELATIVE ${stage} ${stage}/*)
-run(touch -d @${epoch} ${files} WORKING_DIRECTORY ${stage})
-# zip writes each file's local time.
+file(GLOB_RECURSE files RELATIVE ${stage} ${stage}/*)  # sorted by name
+# Both write each file's local time.
 set(ENV{TZ} UTC)
 file(REMOVE ${BUILD_DIR}/${NAME}.zip)
-run(${ZIP_EXECUTABLE} -X -D -q ${BUILD_DIR}/${NAME}.zip ${files} WORKING_DIRECTORY ${stage})
+if(ZIP_EXECUTABLE AND TOUCH_EXECUTABLE)
+  run(${TOUCH_EXECUTABLE} -d @${epoch} ${files} WORKING_DIRECTORY ${stage})
+  run(${ZIP_EXECUTABLE} -X -D -q ${BUILD_DIR}/${NAME}.zip ${files} WORKING_DIRECTORY ${stage})
+else()
+  # string(TIMESTAMP) gives SOURCE_DATE_EPOCH's time; tar's --mtime takes a date.
+  set(ENV{SOURCE_DATE_EPOCH} ${epoch})
+  string(TIMESTAMP date "%Y-%m-%d %H:%M:%S" UTC)
+  run(${CMAKE_COMMAND} -E tar cf ${BUILD_DIR}/${NAME}.zip --format=zip "--mtime=${date}" -- ${files}
+    WORKING_DIRECTORY ${stage})
+endif()
 message(STATUS "ZIP: ${BUILD_DIR}/${NAME}.zip")
