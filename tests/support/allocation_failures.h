@@ -22,6 +22,9 @@ class FailingAllocation {
 
   std::uint64_t counted() const;
   bool failed() const;
+  // The size of the last allocation counted: what the standard library
+  // asks for a given string, which differs between libraries.
+  std::size_t last_size() const;
 
  private:
   FailingAllocation(std::uint64_t number, std::size_t size);

@@ -634,9 +634,15 @@ TEST_F(MainWindow, EndOfSessionSavesThePoolAsLeavingDoesAskingNothing) {
   }
 }
 
-// A name too long for a short string's own room: reading it allocates.
+// A name too long for a short string's own room: reading it allocates, as
+// many bytes as the standard library gives such a string.
 const Channel kLongName{std::string(200, 'N'), "l", 0x123456};
-const std::size_t kLongNameAllocation = 201;
+std::size_t LongNameAllocation() {
+  const auto counting = FailingAllocation::Number(0);
+  std::string read;
+  read.assign(kLongName.name.begin(), kLongName.name.end());
+  return counting.last_size();
+}
 
 // Running out of memory part-way through the start-up ends the program after
 // the message: a window with part of its pool would save that part.
@@ -650,7 +656,7 @@ TEST_F(MainWindow, StartUpThatRunsOutOfMemoryEndsWritingNothing) {
   answers.Expect(AnswerMessage(kOutOfMemory, IDOK, IDI_HAND));
   bool shown = false;
   {
-    const auto failing = FailingAllocation::OfSize(kLongNameAllocation);
+    const auto failing = FailingAllocation::OfSize(LongNameAllocation());
     EXPECT_EQ(-1, RunWindow(log, [&](HWND) { shown = true; }));
     EXPECT_TRUE(failing.failed());
   }
@@ -678,7 +684,7 @@ TEST_F(MainWindow, AccountThatMayHoldMoreIsNotWrittenOverUnasked) {
   } cuts[] = {
       {"a call fails", [&](MemoryRegistry& r) { r.FailOn(RegOp::kQuery, bors, "Channel2pwd"); }, 0,
        ChannelsReadInPart("Bors"), {kGuilde, kLongName}, kChannelsUnread},
-      {"memory runs out", [](MemoryRegistry&) {}, kLongNameAllocation, kOutOfMemory, {}, kChannelsUnread},
+      {"memory runs out", [](MemoryRegistry&) {}, LongNameAllocation(), kOutOfMemory, {}, kChannelsUnread},
       {"the last-write time cannot be read", [&](MemoryRegistry& r) { r.FailOn(RegOp::kQueryInfo, bors); }, 0, "",
        {kGuilde, kLongName, kRaid, kNeuf}, kChannelsUnverified},
   };
