@@ -80,6 +80,7 @@ TEST_F(PoolCommands, CreateAddsOrOverwritesOnlyAsAnswered) {
     answers.Expect(AnswerChannelEdit("alpha", "new", IDOK));
     ClickButton(w.dialog, IDC_CREATE);
     EXPECT_EQ((Channels{start[0], start[1], {"alpha", "new", kNew}}), pool());
+    EXPECT_EQ(GetDlgItem(w.dialog, IDC_CREATE), GetFocus()) << "ready for the next channel";
     EXPECT_EQ((Texts{"Alpha", "Bravo", "alpha"}), ListTexts(w.pool));
     EXPECT_EQ((std::vector<int>{0}), ListSelection(w.pool));
     EXPECT_TRUE(PoolListInStep(dialog(), w.pool));
