@@ -48,15 +48,8 @@ std::vector<COLORREF> Colors(const std::vector<Channel>& channels) {
 
 HWND Item(HWND window, int id) { return GetDlgItem(window, id); }
 
-// The middle of item `index`'s swatch.
-POINT SwatchPoint(HWND list, int index) {
-  RECT item = {};
-  SendMessageA(list, LB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&item));
-  return {(item.right - item.left) / 8 + 1, (item.top + item.bottom) / 2};
-}
-
-// The colour there, as the list paints itself, through its window, into a
-// 32-bit bitmap.
+// The colour of item `index`'s swatch as the list paints itself, through its
+// window, into a 32-bit bitmap.
 COLORREF SwatchColor(HWND list, int index) {
   RECT client = {};
   GetClientRect(list, &client);
@@ -77,15 +70,6 @@ COLORREF SwatchColor(HWND list, int index) {
   SelectObject(dc, old);
   DeleteObject(bitmap);
   DeleteDC(dc);
-  return color;
-}
-
-// The colour there on screen, as the list last painted it.
-COLORREF ShownSwatchColor(HWND list, int index) {
-  const POINT at = SwatchPoint(list, index);
-  const HDC dc = GetDC(list);
-  const COLORREF color = GetPixel(dc, at.x, at.y);
-  ReleaseDC(list, dc);
   return color;
 }
 
