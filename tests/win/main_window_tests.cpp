@@ -73,6 +73,21 @@ COLORREF SwatchColor(HWND list, int index) {
   return color;
 }
 
+// Whether a combo box shows its item's text on screen: some pixel of the
+// item's area in the window text colour.
+bool ShowsItemText(HWND combo) {
+  COMBOBOXINFO info = {};
+  info.cbSize = sizeof info;
+  if (!GetComboBoxInfo(combo, &info)) return false;
+  const HDC dc = GetDC(combo);
+  bool shown = false;
+  for (LONG y = info.rcItem.top; y < info.rcItem.bottom && !shown; ++y)
+    for (LONG x = info.rcItem.left; x < info.rcItem.right && !shown; ++x)
+      shown = GetPixel(dc, x, y) == GetSysColor(COLOR_WINDOWTEXT);
+  ReleaseDC(combo, dc);
+  return shown;
+}
+
 // A window's place against its place centred over `around`, give or take
 // the pixel that halving an odd size loses.
 void ExpectCentredOver(const RECT& around, HWND window) {
@@ -208,6 +223,9 @@ TEST_F(MainWindow, AccountsStandInEnumerationOrderAndTheFirstIsShown) {
     const HWND combo = Item(window, IDC_ACCOUNT_COMBO);
     EXPECT_EQ((std::vector<std::string>{"Aldric", "Zoe", "\xC9lise"}), ComboTexts(combo));
     EXPECT_EQ(0, SendMessageA(combo, CB_GETCURSEL, 0, 0));
+    // On screen too: the box's redraw, off while it filled, is back on. Wine
+    // keeps WS_VISIBLE without it, and paints nothing of the box.
+    EXPECT_TRUE(IsWindowVisible(combo) && ShowsItemText(combo));
     EXPECT_EQ((std::vector<std::string>{"Commerce", "Neuf"}), ListTexts(Item(window, IDC_CHANNEL_LIST)));
     EXPECT_FALSE(IsItemEnabled(window, IDOK));
     ClickButton(window, IDCANCEL);
