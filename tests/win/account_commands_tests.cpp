@@ -117,13 +117,17 @@ TEST_F(AccountCommands, AccountChangeDropsUnsavedAdditions) {
     ClickButton(w.dialog, IDC_ADD);
     ASSERT_EQ((Texts{"A1", "A2", "Pool"}), ListTexts(w.channels));
 
-    SelectComboItem(GetDlgItem(w.dialog, IDC_ACCOUNT_COMBO), 1);
+    // With the keyboard: disabling "Valider" leaves the focus where it is.
+    const HWND accounts = GetDlgItem(w.dialog, IDC_ACCOUNT_COMBO);
+    SetFocus(accounts);
+    TypeKey(w.dialog, VK_DOWN);
     EXPECT_EQ((Channels{{"B1", "b", 3}}), Entries(dialog().channels()));
     EXPECT_TRUE(ChannelListInStep(dialog(), w.channels));
     EXPECT_FALSE(IsItemEnabled(w.dialog, IDOK));
+    EXPECT_EQ(accounts, GetFocus());
     EXPECT_EQ((std::vector<int>{0}), ListSelection(w.pool));
 
-    SelectComboItem(GetDlgItem(w.dialog, IDC_ACCOUNT_COMBO), 0);
+    SelectComboItem(accounts, 0);
     EXPECT_EQ((Channels{{"A1", "", 1}, {"A2", "", 2}}), Entries(dialog().channels()));
     EXPECT_TRUE(ChannelListInStep(dialog(), w.channels));
   });

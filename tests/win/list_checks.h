@@ -1,4 +1,4 @@
-// Checks that the main window's lists show its tables.
+// Checks that the main window's lists show its tables, in their items and on screen.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -47,6 +47,22 @@ inline ::testing::AssertionResult PoolListInStep(const CChannelColorsDlg& dialog
                                            << pool.names[entry];
   }
   return ::testing::AssertionSuccess();
+}
+
+// The middle of item `index`'s swatch.
+inline POINT SwatchPoint(HWND list, int index) {
+  RECT item = {};
+  SendMessageA(list, LB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&item));
+  return {(item.right - item.left) / 8 + 1, (item.top + item.bottom) / 2};
+}
+
+// The colour of item `index`'s swatch on screen, as the list last painted it.
+inline COLORREF ShownSwatchColor(HWND list, int index) {
+  const POINT at = SwatchPoint(list, index);
+  const HDC dc = GetDC(list);
+  const COLORREF color = GetPixel(dc, at.x, at.y);
+  ReleaseDC(list, dc);
+  return color;
 }
 
 }  // namespace test

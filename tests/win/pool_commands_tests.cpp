@@ -80,6 +80,7 @@ TEST_F(PoolCommands, CreateAddsOrOverwritesOnlyAsAnswered) {
     answers.Expect(AnswerChannelEdit("alpha", "new", IDOK));
     ClickButton(w.dialog, IDC_CREATE);
     EXPECT_EQ((Channels{start[0], start[1], {"alpha", "new", kNew}}), pool());
+    EXPECT_EQ(GetDlgItem(w.dialog, IDC_CREATE), GetFocus()) << "ready for the next channel";
     EXPECT_EQ((Texts{"Alpha", "Bravo", "alpha"}), ListTexts(w.pool));
     EXPECT_EQ((std::vector<int>{0}), ListSelection(w.pool));
     EXPECT_TRUE(PoolListInStep(dialog(), w.pool));
@@ -162,6 +163,7 @@ TEST_F(PoolCommands, CommandsFollowTheItemThatEditMoved) {
     answers.Expect(AnswerColor(0xC0FFEE, &initial));
     DoubleClickItem(w.pool, 4);
     EXPECT_EQ(0x0000AAu, initial);
+    EXPECT_EQ(0xC0FFEEu, ShownSwatchColor(w.pool, 4)) << "the list repaints at once";
     EXPECT_EQ((Channels{{"Alpha2", "pa2", 0xC0FFEE}, start[1], start[2], start[3], start[4]}), pool());
     EXPECT_TRUE(PoolListInStep(dialog(), w.pool));
     EXPECT_TRUE(IsItemEnabled(w.dialog, IDOK));
