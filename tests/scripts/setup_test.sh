@@ -20,10 +20,10 @@ cat >"$dir/bin/apt-get" <<'STANDIN'
 echo "$*" >>"$STANDIN/calls"
 if echo "$*" | grep -Eq "$STANDIN_FAILS"; then
   if [ "$1" = update ]; then
-    echo "E: Failed to fetch http://deb.debian.org/debian-security/dists/bookworm-security/main/binary-i386/Packages.xz  File has unexpected size (374820 != 376004). Mirror sync in progress?"
-    echo "E: Some index files failed to download. They have been ignored, or old ones used instead."
+    echo "E: Failed to fetch http://deb.debian.org/debian-security/dists/bookworm-security/main/binary-i386/Packages.xz  File has unexpected size (374820 != 376004). Mirror sync in progress?" >&2
+    echo "E: Some index files failed to download. They have been ignored, or old ones used instead." >&2
   else
-    echo "E: Unable to correct problems, you have held broken packages."
+    echo "E: Unable to correct problems, you have held broken packages." >&2
   fi
   exit 100
 fi
