@@ -1,5 +1,5 @@
 # Runs a build's test bundle as a tester would, and judges what it reports:
-#   cmake -D BUILD_DIR=<build> [-D CONFIG=<config>] -P cmake/run-test-bundle.cmake
+#   cmake -D BUILD_DIR=<build> [-D CONFIG=<config>] [-D RUNNER_TIMEOUT=<s>] -P cmake/run-test-bundle.cmake
 # The bundle, the one chromatte-tests-*.zip in the build folder, is unzipped
 # into an emptied <build>/bundle-run and its runner started there, with its
 # input at an end (no "Press Enter"), and after -D EMULATOR=<program> when
@@ -7,6 +7,13 @@
 # its programs passed, and its report lists as passed every program that
 # ctest runs for the build (ctest takes CONFIG as -C, which a Visual Studio
 # build needs).
+#
+# The runner's output and errors go to runner-output.txt and runner-errors.txt
+# in bundle-run, shown when it ends. Through pipes, this step would wait for
+# every process that inherited them: under Wine, the desktop and services
+# that the runner starts, which outlive it while a session is held open. A
+# runner still running after RUNNER_TIMEOUT seconds (1800: one program that
+# hangs takes its own 600) is stopped, and the step fails.
 cmake_minimum_required(VERSION 3.18)
 
 if(NOT BUILD_DIR)
@@ -40,11 +47,25 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${bundle} WORKING_DIRECTORY $
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "Cannot unzip ${bundle}.")
 endif()
+if(NOT RUNNER_TIMEOUT)
+  set(RUNNER_TIMEOUT 1800)
+endif()
+message(STATUS "Running ${name}/run-tests.exe; its output follows when it ends.")
 execute_process(COMMAND ${EMULATOR} ${folder}/${name}/run-tests.exe WORKING_DIRECTORY ${folder}
-  INPUT_FILE ${folder}/no-input OUTPUT_VARIABLE output ECHO_OUTPUT_VARIABLE RESULT_VARIABLE status)
+  INPUT_FILE ${folder}/no-input OUTPUT_FILE ${folder}/runner-output.txt ERROR_FILE ${folder}/runner-errors.txt
+  RESULT_VARIABLE status TIMEOUT ${RUNNER_TIMEOUT})
+execute_process(COMMAND ${CMAKE_COMMAND} -E cat ${folder}/runner-output.txt)
+file(READ ${folder}/runner-errors.txt errors)
+if(errors)
+  message(NOTICE "${errors}")
+endif()
+file(READ ${folder}/runner-output.txt output)
+string(REPLACE "\r\n" "\n" output "${output}")  # as a captured variable had it
 
 set(wrong "")
-if(NOT status EQUAL 0)
+if(status MATCHES "timeout")
+  message(FATAL_ERROR "The runner did not end within ${RUNNER_TIMEOUT} s; it was stopped.")
+elseif(NOT status EQUAL 0)
   string(APPEND wrong "The runner's exit status is ${status}, not 0.\n")
 endif()
 string(STRIP "${output}" output)
