@@ -48,6 +48,18 @@ grep -A1 "^warning: Wine's 32-bit part (wine32:i386) could not be installed" "$d
 grep -qx zip "$dir/installed" && ! grep -qx wine32:i386 "$dir/installed" || fail "not all but wine32:i386 installed"
 skipped=$(STANDIN=$dir PATH="$dir/bin:$PATH" sh -c '. "$1/wine-env" && echo "$CHROMATTE_WINE_ARCHS: $CHROMATTE_WINE_SKIPPED"' sh "$scripts")
 [ "$skipped" = "x86_64: Wine's 32-bit part (wine32:i386) is not installed" ] || fail "wine-env: $skipped"
+# The test command stops there, before its first build, when told that the
+# i686 tests must run; the stand-in cmake ends a run that goes on.
+printf '#!/bin/sh\necho "$*" >>"$STANDIN/cmake-calls"\nexit 1\n' >"$dir/bin/cmake" && chmod +x "$dir/bin/cmake"
+test_command() { # <CHROMATTE_REQUIRE_I686>: true when scripts/test began to build
+  rm -f "$dir/cmake-calls"
+  CHROMATTE_SET_UP=1 CHROMATTE_REQUIRE_I686=$1 STANDIN=$dir PATH="$dir/bin:$PATH" sh "$scripts/test" >"$dir/out" 2>&1
+  [ -s "$dir/cmake-calls" ]
+}
+test_command 1 && fail "with CHROMATTE_REQUIRE_I686=1 and no 32-bit Wine, the test command built"
+grep -qx "error: CHROMATTE_REQUIRE_I686=1, but the i686 Windows tests cannot run: ${skipped#x86_64: }" "$dir/out" ||
+  fail "the switch's reason: $(cat "$dir/out")"
+test_command "" || fail "without the switch, the test command stopped before its build: $(cat "$dir/out")"
 setup "^update" || fail "the set-up stopped on a failed update: $(cat "$dir/out")"
 grep -q "Mirror sync in progress?" "$dir/out" || fail "apt's update error not shown"
 grep -qx "install -y -qq --no-install-recommends wine32:i386" "$dir/calls" || fail "wine32:i386 not tried again"
