@@ -31,41 +31,39 @@ reg import scripts/demo.reg
 if ($LASTEXITCODE -ne 0) { throw "reg import scripts/demo.reg: exit status $LASTEXITCODE" }
 
 $process = Start-Process -FilePath $exe.FullName -WorkingDirectory $exe.DirectoryName -PassThru
-$deadline = (Get-Date).AddSeconds(30)
-do {
-  Start-Sleep -Milliseconds 500
-  $process.Refresh()
-  $window = $process.MainWindowHandle
-} while ($window -eq [IntPtr]::Zero -and -not $process.HasExited -and (Get-Date) -lt $deadline)
-if ($window -eq [IntPtr]::Zero) {
+# Whatever fails, the program does not outlive this script.
+try {
+  $deadline = (Get-Date).AddSeconds(30)
+  do {
+    Start-Sleep -Milliseconds 500
+    $process.Refresh()
+    $window = $process.MainWindowHandle
+  } while ($window -eq [IntPtr]::Zero -and -not $process.HasExited -and (Get-Date) -lt $deadline)
+  if ($window -eq [IntPtr]::Zero) { throw "No window from $($exe.FullName) within 30 s" }
+  Start-Sleep -Seconds 2  # painted
+
+  $screen = [Windows.Forms.Screen]::PrimaryScreen.Bounds
+  $shot = New-Object Drawing.Bitmap $screen.Width, $screen.Height
+  [Drawing.Graphics]::FromImage($shot).CopyFromScreen($screen.Location, [Drawing.Point]::Empty, $screen.Size)
+  $shot.Save((Join-Path $Build window.png), [Drawing.Imaging.ImageFormat]::Png)
+  $rect = New-Object Window+Rect
+  [void][Window]::GetWindowRect($window, [ref]$rect)
+  $left = [Math]::Max($rect.Left - $screen.Left, 0); $right = [Math]::Min($rect.Right - $screen.Left, $screen.Width)
+  $top = [Math]::Max($rect.Top - $screen.Top, 0); $bottom = [Math]::Min($rect.Bottom - $screen.Top, $screen.Height)
+  $colours = @{}
+  for ($y = $top; $y -lt $bottom -and $colours.Count -lt 2; $y += 2) {
+    for ($x = $left; $x -lt $right -and $colours.Count -lt 2; $x += 2) { $colours[$shot.GetPixel($x, $y).ToArgb()] = 1 }
+  }
+  if ($colours.Count -lt 2) {
+    throw "The window ($($rect.Left),$($rect.Top))-($($rect.Right),$($rect.Bottom)) is one flat colour on the screenshot"
+  }
+
+  $quit = [Window]::FindWindowEx($window, [IntPtr]::Zero, 'Button', 'Quitter')
+  if ($quit -eq [IntPtr]::Zero) { throw 'No "Quitter" button in the window' }
+  $WM_COMMAND = 0x0111  # a click's notice to the dialog: BN_CLICKED (0) and the button's ID
+  [void][Window]::PostMessage($window, $WM_COMMAND, [IntPtr][Window]::GetDlgCtrlID($quit), $quit)
+  if (-not $process.WaitForExit(30000)) { throw "$($exe.Name) still runs 30 s after ""Quitter""" }
+  Write-Output "The window showed (window.png) and closed through ""Quitter""."
+} finally {
   if (-not $process.HasExited) { Stop-Process -Id $process.Id -Force }
-  throw "No window from $($exe.FullName) within 30 s"
 }
-Start-Sleep -Seconds 2  # painted
-
-$screen = [Windows.Forms.Screen]::PrimaryScreen.Bounds
-$shot = New-Object Drawing.Bitmap $screen.Width, $screen.Height
-[Drawing.Graphics]::FromImage($shot).CopyFromScreen($screen.Location, [Drawing.Point]::Empty, $screen.Size)
-$shot.Save((Join-Path $Build window.png), [Drawing.Imaging.ImageFormat]::Png)
-$rect = New-Object Window+Rect
-[void][Window]::GetWindowRect($window, [ref]$rect)
-$left = [Math]::Max($rect.Left - $screen.Left, 0); $right = [Math]::Min($rect.Right - $screen.Left, $screen.Width)
-$top = [Math]::Max($rect.Top - $screen.Top, 0); $bottom = [Math]::Min($rect.Bottom - $screen.Top, $screen.Height)
-$colours = @{}
-for ($y = $top; $y -lt $bottom -and $colours.Count -lt 2; $y += 2) {
-  for ($x = $left; $x -lt $right -and $colours.Count -lt 2; $x += 2) { $colours[$shot.GetPixel($x, $y).ToArgb()] = 1 }
-}
-if ($colours.Count -lt 2) {
-  Stop-Process -Id $process.Id -Force
-  throw "The window ($($rect.Left),$($rect.Top))-($($rect.Right),$($rect.Bottom)) is one flat colour on the screenshot"
-}
-
-$quit = [Window]::FindWindowEx($window, [IntPtr]::Zero, 'Button', 'Quitter')
-if ($quit -eq [IntPtr]::Zero) { Stop-Process -Id $process.Id -Force; throw 'No "Quitter" button in the window' }
-$WM_COMMAND = 0x0111  # a click's notice to the dialog: BN_CLICKED (0) and the button's ID
-[void][Window]::PostMessage($window, $WM_COMMAND, [IntPtr][Window]::GetDlgCtrlID($quit), $quit)
-if (-not $process.WaitForExit(30000)) {
-  Stop-Process -Id $process.Id -Force
-  throw "$($exe.Name) still runs 30 s after ""Quitter"""
-}
-Write-Output "The window showed (window.png) and closed through ""Quitter""."
